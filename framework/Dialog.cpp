@@ -1,0 +1,112 @@
+#include "Dialog.h"
+#include "WinApp.h"
+
+#include <vector>
+
+namespace {
+
+// The style field of a DLGTEMPLATE or DLGTEMPLATEEX.
+DWORD* TemplateStyle(BYTE* pTemplate)
+{
+    const WORD* words = reinterpret_cast<const WORD*>(pTemplate);
+    const bool extended = words[0] == 1 && words[1] == 0xFFFF;
+    return reinterpret_cast<DWORD*>(pTemplate + (extended ? 12 : 0));
+}
+
+}  // namespace
+
+IMPLEMENT_DYNAMIC(CDialog, CWnd)
+
+CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
+    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd)
+{
+}
+
+INT_PTR CDialog::DoModal()
+{
+    HINSTANCE hInst = AfxGetResourceHandle();
+    HRSRC hRes = ::FindResourceW(hInst, MAKEINTRESOURCEW(m_nIDTemplate), MAKEINTRESOURCEW(5));
+    HGLOBAL hGlobal = hRes ? ::LoadResource(hInst, hRes) : nullptr;
+    const BYTE* pRes = hGlobal ? static_cast<const BYTE*>(::LockResource(hGlobal)) : nullptr;
+    if (pRes == nullptr)
+        return -1;
+
+    // Create the window hidden, whatever the template says; it is shown
+    // only when the modal loop starts.
+    std::vector<BYTE> dlgTemplate(pRes, pRes + ::SizeofResource(hInst, hRes));
+    *TemplateStyle(dlgTemplate.data()) &= ~WS_VISIBLE;
+
+    HWND hParent = m_pParentWnd ? m_pParentWnd->GetSafeHwnd() : nullptr;
+    const BOOL bParentEnabled = hParent && ::IsWindowEnabled(hParent);
+    if (bParentEnabled)
+        ::EnableWindow(hParent, FALSE);
+
+    m_bContinueModal = TRUE;
+    m_nModalResult = -1;
+    HWND hWnd = ::CreateDialogIndirectParamW(
+        hInst, reinterpret_cast<LPCDLGTEMPLATEW>(dlgTemplate.data()), hParent, &DialogProc,
+        reinterpret_cast<LPARAM>(this));
+    if (hWnd != nullptr && m_bContinueModal) {
+        ::ShowWindow(hWnd, SW_SHOWNORMAL);
+        AfxRunModalLoop(hWnd, &m_bContinueModal);
+    }
+
+    if (bParentEnabled)
+        ::EnableWindow(hParent, TRUE);
+    if (hWnd != nullptr) {
+        ::SetWindowPos(hWnd, nullptr, 0, 0, 0, 0,
+                       SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ::DestroyWindow(hWnd);
+    }
+    return m_nModalResult;
+}
+
+void CDialog::EndDialog(int nResult)
+{
+    m_nModalResult = nResult;
+    m_bContinueModal = FALSE;
+    if (m_hWnd != nullptr)
+        PostMessage(WM_NULL);
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    return TRUE;
+}
+
+void CDialog::OnOK()
+{
+    if (UpdateData(TRUE))
+        EndDialog(IDOK);
+}
+
+void CDialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
+
+BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    if (CWnd::OnCommand(wParam, lParam))
+        return TRUE;
+    if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDOK) {
+        OnOK();
+        return TRUE;
+    }
+    if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDCANCEL) {
+        OnCancel();
+        return TRUE;
+    }
+    return FALSE;
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM /*wParam*/, LPARAM lParam)
+{
+    // Every other message reaches the object through its window procedure
+    // first; what comes here has been left to the default processing.
+    if (message != WM_INITDIALOG)
+        return FALSE;
+    CDialog* pDlg = reinterpret_cast<CDialog*>(lParam);
+    pDlg->SubclassWindow(hWnd);
+    return pDlg->OnInitDialog();
+}
