@@ -1,0 +1,249 @@
+// corvane-walker: drives a running Corvane Installer from outside, as a user
+// would, and saves a screenshot of the whole screen at each step.
+//
+//   corvane-walker [--out FOLDER] [--timeout SECONDS]
+//
+// Waits for the wizard window (a top-level "#32770" dialog with a Next
+// button and a title "Step1"), then for each of the five steps waits until
+// the step is shown and settled, saves FOLDER\stepN.bmp (24-bit) and presses
+// Next, and on step 5 Finish. Exits 0 once the wizard has closed; on a
+// timeout or any other fault prints what it waited for and exits 1 (2 for
+// bad arguments).
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kNext = 0x3024;
+constexpr int kFinish = 0x3025;
+constexpr UINT kGetCurrentPage = WM_USER + 118;  // PSM_GETCURRENTPAGEHWND
+const wchar_t kLaunchErrorCaption[] = L"Error executing DPInst.exe";
+
+DWORD g_timeoutMs = 20000;
+
+void Fail(const wchar_t* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::fwprintf(stderr, L"corvane-walker: ");
+    std::vfwprintf(stderr, format, args);
+    std::fwprintf(stderr, L"\n");
+    va_end(args);
+    std::fflush(stderr);
+}
+
+std::wstring Text(HWND hwnd)
+{
+    wchar_t text[256] = L"";
+    DWORD_PTR n = 0;
+    if (!::SendMessageTimeoutW(hwnd, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text),
+                               SMTO_ABORTIFHUNG, 1000, &n))
+        return std::wstring();
+    return text;
+}
+
+std::wstring Class(HWND hwnd)
+{
+    wchar_t name[64] = L"";
+    ::GetClassNameW(hwnd, name, 64);
+    return name;
+}
+
+HWND Button(HWND sheet, int id)
+{
+    const HWND button = ::GetDlgItem(sheet, id);
+    return (button != nullptr && ::GetParent(button) == sheet) ? button : nullptr;
+}
+
+bool Active(HWND hwnd)
+{
+    return hwnd != nullptr && ::IsWindowVisible(hwnd) && ::IsWindowEnabled(hwnd);
+}
+
+template <class Condition>
+bool WaitFor(Condition condition, DWORD timeoutMs)
+{
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (condition())
+            return true;
+        if (::GetTickCount64() >= deadline)
+            return false;
+        ::Sleep(20);
+    }
+}
+
+// A visible top-level dialog with the given caption, or (caption empty) the
+// wizard: a visible top-level dialog with a Next button.
+HWND FindTopDialog(const wchar_t* caption)
+{
+    struct Search {
+        const wchar_t* caption;
+        HWND found;
+    } search{caption, nullptr};
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM lParam) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            if (!::IsWindowVisible(hwnd) || Class(hwnd) != L"#32770")
+                return TRUE;
+            const bool match = s->caption != nullptr ? Text(hwnd) == s->caption
+                                                     : Button(hwnd, kNext) != nullptr;
+            if (match) {
+                s->found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Step n is shown: title "Step<n>", its page visible, and the forward button
+// (Next, Finish on step 5) ready.
+bool StepShown(HWND sheet, int step)
+{
+    wchar_t title[16];
+    std::swprintf(title, 16, L"Step%d", step);
+    if (!::IsWindow(sheet) || Text(sheet) != title)
+        return false;
+    DWORD_PTR page = 0;
+    if (!::SendMessageTimeoutW(sheet, kGetCurrentPage, 0, 0, SMTO_ABORTIFHUNG, 1000, &page) ||
+        !::IsWindowVisible(reinterpret_cast<HWND>(page)))
+        return false;
+    return Active(Button(sheet, step == 5 ? kFinish : kNext));
+}
+
+bool SaveScreen(const std::wstring& path)
+{
+    RECT screen;
+    ::GetWindowRect(::GetDesktopWindow(), &screen);
+    const int width = screen.right - screen.left;
+    const int height = screen.bottom - screen.top;
+    if (width <= 0 || height <= 0)
+        return false;
+
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof(header);
+    header.biWidth = width;
+    header.biHeight = height;  // bottom-up, as .bmp files store rows
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+    header.biSizeImage = stride * static_cast<DWORD>(height);
+
+    const HDC hScreen = ::GetDC(nullptr);
+    const HDC hMemory = ::CreateCompatibleDC(hScreen);
+    void* bits = nullptr;
+    const HBITMAP hBitmap = ::CreateDIBSection(hScreen, reinterpret_cast<BITMAPINFO*>(&header),
+                                               DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = false;
+    if (hMemory != nullptr && hBitmap != nullptr) {
+        const HGDIOBJ hOld = ::SelectObject(hMemory, hBitmap);
+        ok = ::BitBlt(hMemory, 0, 0, width, height, hScreen, screen.left, screen.top,
+                      SRCCOPY | CAPTUREBLT) != 0;
+        ::GdiFlush();
+        ::SelectObject(hMemory, hOld);
+    }
+    if (ok) {
+        BITMAPFILEHEADER file{};
+        file.bfType = 0x4D42;  // "BM"
+        file.bfOffBits = sizeof(file) + sizeof(header);
+        file.bfSize = file.bfOffBits + header.biSizeImage;
+        const HANDLE hFile = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        ok = hFile != INVALID_HANDLE_VALUE &&
+             ::WriteFile(hFile, &file, sizeof(file), &written, nullptr) &&
+             ::WriteFile(hFile, &header, sizeof(header), &written, nullptr) &&
+             ::WriteFile(hFile, bits, header.biSizeImage, &written, nullptr) &&
+             written == header.biSizeImage;
+        if (hFile != INVALID_HANDLE_VALUE)
+            ::CloseHandle(hFile);
+    }
+    if (hBitmap != nullptr)
+        ::DeleteObject(hBitmap);
+    if (hMemory != nullptr)
+        ::DeleteDC(hMemory);
+    ::ReleaseDC(nullptr, hScreen);
+    return ok;
+}
+
+// Lets the wizard's thread finish what it has queued (painting included).
+void LetSettle(HWND sheet)
+{
+    DWORD_PTR ignored;
+    for (int i = 0; i < 3; ++i) {
+        ::SendMessageTimeoutW(sheet, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored);
+        ::Sleep(100);
+    }
+}
+
+int Usage()
+{
+    Fail(L"usage: corvane-walker [--out FOLDER] [--timeout SECONDS]");
+    return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    std::wstring folder = L".";
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (arg == L"--out" && i + 1 < argc) {
+            folder = argv[++i];
+        } else if (arg == L"--timeout" && i + 1 < argc) {
+            const long seconds = std::wcstol(argv[++i], nullptr, 10);
+            if (seconds <= 0)
+                return Usage();
+            g_timeoutMs = static_cast<DWORD>(seconds) * 1000;
+        } else {
+            return Usage();
+        }
+    }
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+
+    HWND sheet = nullptr;
+    if (!WaitFor([&] { return (sheet = FindTopDialog(nullptr)) != nullptr; }, g_timeoutMs)) {
+        Fail(L"timed out after %lu s waiting for the wizard window (a dialog with a Next button)",
+             g_timeoutMs / 1000);
+        return 1;
+    }
+
+    for (int step = 1; step <= 5; ++step) {
+        if (!WaitFor([&] { return StepShown(sheet, step); }, g_timeoutMs)) {
+            if (FindTopDialog(kLaunchErrorCaption) != nullptr)
+                Fail(L"the wizard shows \"%ls\": is there a DPInst_64.exe beside the program?",
+                     kLaunchErrorCaption);
+            Fail(L"timed out after %lu s waiting for step %d (window title now \"%ls\")",
+                 g_timeoutMs / 1000, step, ::IsWindow(sheet) ? Text(sheet).c_str() : L"(closed)");
+            return 1;
+        }
+        LetSettle(sheet);
+        wchar_t name[16];
+        std::swprintf(name, 16, L"step%d.bmp", step);
+        const std::wstring path = folder + L"\\" + name;
+        if (!SaveScreen(path)) {
+            Fail(L"could not save the screenshot %ls (error %lu)", path.c_str(), ::GetLastError());
+            return 1;
+        }
+        std::wprintf(L"step %d: %ls\n", step, path.c_str());
+        std::fflush(stdout);
+        ::PostMessageW(Button(sheet, step == 5 ? kFinish : kNext), BM_CLICK, 0, 0);
+    }
+
+    if (!WaitFor([&] { return !::IsWindow(sheet); }, g_timeoutMs)) {
+        Fail(L"timed out after %lu s waiting for the wizard to close after Finish",
+             g_timeoutMs / 1000);
+        return 1;
+    }
+    std::wprintf(L"done: the wizard closed after Finish\n");
+    return 0;
+}
