@@ -165,6 +165,31 @@ Process::~Process()
     Terminate();
 }
 
+namespace {
+std::wstring g_desktop;       // set by UsePrivateDesktop
+std::wstring g_desktopSize;
+}  // namespace
+
+bool UsePrivateDesktop(const std::wstring& name, const std::wstring& size)
+{
+    if (g_desktop == name)
+        return true;
+    // Wine makes a desktop virtual when the registry gives it a size.
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\Explorer\\Desktops", 0, nullptr, 0,
+                          KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        ::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(size.c_str()),
+                         static_cast<DWORD>((size.size() + 1) * sizeof(wchar_t)));
+        ::RegCloseKey(key);
+    }
+    const HDESK desktop = ::CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    if (desktop == nullptr || !::SetThreadDesktop(desktop))
+        return false;
+    g_desktop = name;
+    g_desktopSize = size;
+    return true;
+}
+
 bool RunningUnderWine()
 {
     const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
@@ -233,6 +258,9 @@ bool Process::Start(const std::wstring& exe, const std::wstring& arguments,
     const std::wstring folder = FolderOf(exe);
     STARTUPINFOW si{};
     si.cb = sizeof(si);
+    std::wstring desktop = g_desktop;
+    if (!desktop.empty())
+        si.lpDesktop = desktop.data();
     std::vector<wchar_t> mutableLine(commandLine.c_str(), commandLine.c_str() + commandLine.size() + 1);
     std::vector<wchar_t> environment;
     if (!vars.empty())
@@ -257,7 +285,10 @@ bool Process::StartThroughUnix(const std::wstring& exe, const std::wstring& argu
     std::wstring commandLine = L"/usr/bin/env";
     for (const auto& [name, value] : vars)
         commandLine += L" \"" + name + L"=" + value + L"\"";
-    commandLine += L" \"" + loader + L"\" \"" + exe + L"\"";
+    commandLine += L" \"" + loader + L"\"";
+    if (!g_desktop.empty())
+        commandLine += L" explorer.exe /desktop=" + g_desktop + L"," + g_desktopSize;
+    commandLine += L" \"" + exe + L"\"";
     if (!arguments.empty())
         commandLine += L" " + arguments;
     const std::wstring folder = FolderOf(exe);

@@ -73,6 +73,16 @@ bool PlaceInstallerStandIn(const TempFolder& folder);
 // ---------------------------------------------------------------------------
 // Processes
 
+// Moves the calling thread onto a desktop of its own, name, and makes every
+// Process start its program there (its windows are then the only ones that
+// EnumWindows and FindWindow of this thread see). Under Wine the desktop is
+// a virtual one of the given size, with title bars, and without the two
+// seconds that Wine under a bare X server (no window manager) waits for
+// each closed top-level window. Call it before this thread makes any
+// window; repeated calls with the same name do nothing. False on failure.
+bool UsePrivateDesktop(const std::wstring& name = L"corvane-e2e",
+                       const std::wstring& size = L"1024x768");
+
 // Environment variables as name/value pairs.
 using EnvironmentVars = std::vector<std::pair<std::wstring, std::wstring>>;
 
@@ -100,7 +110,8 @@ public:
     // the Unix environment from which Wine takes the locale (a child given
     // LC_ALL=ja_JP.UTF-8 that way still reports UI language 0x409), so with
     // vars the child is started from the Unix side instead:
-    // "/usr/bin/env NAME=VALUE... $WINELOADER exe arguments", and this
+    // "/usr/bin/env NAME=VALUE... $WINELOADER exe arguments" (through
+    // "explorer /desktop=..." with UsePrivateDesktop), and this
     // object then attaches to the Windows process running exe (found by
     // its full path, which should be unique, e.g. a copy in a TempFolder).
     bool Start(const std::wstring& exe, const std::wstring& arguments = L"",

@@ -16,6 +16,8 @@ namespace {
 // (always ended when the test ends) and its wizard window.
 class WizardEndToEnd : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(UsePrivateDesktop()); }
+
     // Starts the installer and waits for its wizard at step 1.
     void Launch(const std::wstring& arguments = L"", const EnvironmentVars& vars = {})
     {
