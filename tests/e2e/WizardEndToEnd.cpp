@@ -14,7 +14,7 @@ namespace {
 // One started installer: a private copy of the program (with a driver
 // installer stand-in beside it, so that step 2 can move on), its process
 // (always ended when the test ends) and its wizard window.
-class WizardEndToEnd : public ::testing::Test {
+class E2eWizard : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(UsePrivateDesktop()); }
 
@@ -69,7 +69,7 @@ protected:
     HWND m_sheet = nullptr;
 };
 
-TEST_F(WizardEndToEnd, OpensAtStepOneWithOnlyNextAndCancel)
+TEST_F(E2eWizard, OpensAtStepOneWithOnlyNextAndCancel)
 {
     Launch();
     ASSERT_FALSE(HasFatalFailure());
@@ -89,14 +89,14 @@ TEST_F(WizardEndToEnd, OpensAtStepOneWithOnlyNextAndCancel)
     EXPECT_EQ(shown, 1);
 }
 
-TEST_F(WizardEndToEnd, NextWalksThroughFiveStepsAndFinishEndsTheProgram)
+TEST_F(E2eWizard, NextWalksThroughFiveStepsAndFinishEndsTheProgram)
 {
     Launch();
     ASSERT_FALSE(HasFatalFailure());
     WalkToFinish();
 }
 
-TEST_F(WizardEndToEnd, CancelEndsTheProgramOnEveryStep)
+TEST_F(E2eWizard, CancelEndsTheProgramOnEveryStep)
 {
     for (int step = 1; step <= 5; ++step) {
         SCOPED_TRACE("Cancel on step " + std::to_string(step));
@@ -109,7 +109,7 @@ TEST_F(WizardEndToEnd, CancelEndsTheProgramOnEveryStep)
     }
 }
 
-TEST_F(WizardEndToEnd, CommandLineArgumentsChangeNothing)
+TEST_F(E2eWizard, CommandLineArgumentsChangeNothing)
 {
     const struct {
         const char* kind;
@@ -166,7 +166,7 @@ HWND PagePicture(HWND page)
     return nullptr;
 }
 
-TEST_F(WizardEndToEnd, PagesFollowTheUserLanguage)
+TEST_F(E2eWizard, PagesFollowTheUserLanguage)
 {
     // The page templates are 504 units wide with a 504-unit picture in
     // English, 431 units with a 432-unit picture in Japanese (1041).

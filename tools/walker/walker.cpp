@@ -1,8 +1,10 @@
 // corvane-walker: drives a running Corvane Installer from outside, as a user
 // would, and saves a screenshot of the whole screen at each step.
 //
-//   corvane-walker [--out FOLDER] [--timeout SECONDS]
+//   corvane-walker [--out FOLDER] [--timeout SECONDS] [--desktop NAME]
 //
+// --desktop NAME works on that desktop (for example Wine's virtual desktop
+// started by "explorer /desktop=NAME,WxH"), where the wizard runs.
 // Waits for the wizard window (a top-level "#32770" dialog with a Next
 // button and a title "Step1"), then for each of the five steps waits until
 // the step is shown and settled, saves FOLDER\stepN.bmp (24-bit) and presses
@@ -186,7 +188,7 @@ void LetSettle(HWND sheet)
 
 int Usage()
 {
-    Fail(L"usage: corvane-walker [--out FOLDER] [--timeout SECONDS]");
+    Fail(L"usage: corvane-walker [--out FOLDER] [--timeout SECONDS] [--desktop NAME]");
     return 2;
 }
 
@@ -195,6 +197,7 @@ int Usage()
 int wmain(int argc, wchar_t** argv)
 {
     std::wstring folder = L".";
+    std::wstring desktop;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg == L"--out" && i + 1 < argc) {
@@ -204,8 +207,20 @@ int wmain(int argc, wchar_t** argv)
             if (seconds <= 0)
                 return Usage();
             g_timeoutMs = static_cast<DWORD>(seconds) * 1000;
+        } else if (arg == L"--desktop" && i + 1 < argc) {
+            desktop = argv[++i];
         } else {
             return Usage();
+        }
+    }
+    if (!desktop.empty()) {
+        // The desktop may still be starting: wait for it.
+        HDESK hDesktop = nullptr;
+        WaitFor([&] { return (hDesktop = ::OpenDesktopW(desktop.c_str(), 0, FALSE, GENERIC_ALL)) != nullptr; },
+                g_timeoutMs);
+        if (hDesktop == nullptr || !::SetThreadDesktop(hDesktop)) {
+            Fail(L"cannot work on the desktop \"%ls\" (error %lu)", desktop.c_str(), ::GetLastError());
+            return 1;
         }
     }
     ::CreateDirectoryW(folder.c_str(), nullptr);
