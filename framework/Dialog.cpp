@@ -1,8 +1,6 @@
 #include "Dialog.h"
 #include "WinApp.h"
 
-#include <vector>
-
 namespace {
 
 // The style field of a DLGTEMPLATE or DLGTEMPLATEEX.
@@ -33,8 +31,12 @@ INT_PTR CDialog::DoModal()
 
     // Create the window hidden, whatever the template says; it is shown
     // only when the modal loop starts.
-    std::vector<BYTE> dlgTemplate(pRes, pRes + ::SizeofResource(hInst, hRes));
-    *TemplateStyle(dlgTemplate.data()) &= ~WS_VISIBLE;
+    const DWORD cbTemplate = ::SizeofResource(hInst, hRes);
+    BYTE* pTemplate = static_cast<BYTE*>(::LocalAlloc(LMEM_FIXED, cbTemplate));
+    if (pTemplate == nullptr)
+        return -1;
+    ::CopyMemory(pTemplate, pRes, cbTemplate);
+    *TemplateStyle(pTemplate) &= ~WS_VISIBLE;
 
     HWND hParent = m_pParentWnd ? m_pParentWnd->GetSafeHwnd() : nullptr;
     const BOOL bParentEnabled = hParent && ::IsWindowEnabled(hParent);
@@ -44,8 +46,9 @@ INT_PTR CDialog::DoModal()
     m_bContinueModal = TRUE;
     m_nModalResult = -1;
     HWND hWnd = ::CreateDialogIndirectParamW(
-        hInst, reinterpret_cast<LPCDLGTEMPLATEW>(dlgTemplate.data()), hParent, &DialogProc,
+        hInst, reinterpret_cast<LPCDLGTEMPLATEW>(pTemplate), hParent, &DialogProc,
         reinterpret_cast<LPARAM>(this));
+    ::LocalFree(pTemplate);
     if (hWnd != nullptr && m_bContinueModal) {
         ::ShowWindow(hWnd, SW_SHOWNORMAL);
         AfxRunModalLoop(hWnd, &m_bContinueModal);

@@ -2,7 +2,6 @@
 #include "DialogTemplate.h"
 #include "WinApp.h"
 
-#include <cwchar>
 
 // ---------------------------------------------------------------------------
 // CPropertyPage
@@ -117,14 +116,14 @@ IMPLEMENT_DYNAMIC(CPropertySheet, CWnd)
 
 namespace {
 
-// The sheet whose window is being created on this thread, for the
-// system's callbacks, which carry no pointer of their own.
-thread_local CPropertySheet* t_pSheetInCreation = nullptr;
+// The sheet whose window is being created, for the system's callbacks,
+// which carry no pointer of their own.
+CPropertySheet* g_pSheetInCreation = nullptr;
 
 }  // namespace
 
 CPropertySheet::CPropertySheet(LPCWSTR pszCaption, CWnd* pParentWnd, UINT iSelectPage)
-    : m_strCaption(pszCaption ? pszCaption : L""), m_pParentWnd(pParentWnd)
+    : m_pParentWnd(pParentWnd)
 {
     ZeroMemory(&m_psh, sizeof(m_psh));
     m_psh.dwSize = sizeof(m_psh);
@@ -132,20 +131,23 @@ CPropertySheet::CPropertySheet(LPCWSTR pszCaption, CWnd* pParentWnd, UINT iSelec
     if (AfxHelpEnabled())
         m_psh.dwFlags |= PSH_HASHELP;
     m_psh.hInstance = AfxGetResourceHandle();
-    m_psh.pszCaption = m_strCaption.c_str();
+    m_psh.pszCaption = pszCaption;
     m_psh.nStartPage = iSelectPage;
 }
 
-void CPropertySheet::AddPage(CPropertyPage* pPage)
+BOOL CPropertySheet::AddPage(CPropertyPage* pPage)
 {
-    m_pages.push_back(pPage);
+    if (m_nPages == kMaxPages)
+        return FALSE;
+    m_pages[m_nPages++] = pPage;
+    return TRUE;
 }
 
 void CPropertySheet::TakePageFont(BYTE* pSheetTemplate) const
 {
-    if (m_pages.empty())
+    if (m_nPages == 0)
         return;
-    const PROPSHEETPAGEW& psp = m_pages.front()->m_psp;
+    const PROPSHEETPAGEW& psp = m_pages[0]->m_psp;
     HRSRC hRes = ::FindResourceW(psp.hInstance, psp.pszTemplate, MAKEINTRESOURCEW(5));
     HGLOBAL hGlobal = hRes ? ::LoadResource(psp.hInstance, hRes) : nullptr;
     const BYTE* pPageTemplate = hGlobal ? static_cast<const BYTE*>(::LockResource(hGlobal)) : nullptr;
@@ -161,13 +163,13 @@ void CPropertySheet::TakePageFont(BYTE* pSheetTemplate) const
     }
     // The face can only be replaced in place by one of the same length:
     // the controls follow it in the template.
-    if (std::wcslen(sheet.pFaceName) == std::wcslen(page.pFaceName))
-        std::wmemcpy(sheet.pFaceName, page.pFaceName, std::wcslen(page.pFaceName));
+    if (::lstrlenW(sheet.pFaceName) == ::lstrlenW(page.pFaceName))
+        ::CopyMemory(sheet.pFaceName, page.pFaceName, ::lstrlenW(page.pFaceName) * sizeof(WCHAR));
 }
 
 int CALLBACK CPropertySheet::SheetCallback(HWND hWnd, UINT message, LPARAM lParam)
 {
-    CPropertySheet* pSheet = t_pSheetInCreation;
+    CPropertySheet* pSheet = g_pSheetInCreation;
     if (pSheet == nullptr)
         return 0;
     if (message == PSCB_PRECREATE) {
@@ -189,28 +191,32 @@ INT_PTR CPropertySheet::DoModal()
         hOwner = pMain->GetSafeHwnd();
 
     // The page records, one after the other, each of its own size.
-    std::vector<BYTE> records;
-    for (CPropertyPage* pPage : m_pages) {
-        const BYTE* p = reinterpret_cast<const BYTE*>(&pPage->m_psp);
-        records.insert(records.end(), p, p + pPage->m_psp.dwSize);
-    }
+    SIZE_T cbRecords = 0;
+    for (int i = 0; i < m_nPages; ++i)
+        cbRecords += m_pages[i]->m_psp.dwSize;
+    BYTE* pRecords = static_cast<BYTE*>(::LocalAlloc(LMEM_FIXED, cbRecords ? cbRecords : 1));
+    if (pRecords == nullptr)
+        return -1;
+    for (int i = 0, offset = 0; i < m_nPages; offset += m_pages[i]->m_psp.dwSize, ++i)
+        ::CopyMemory(pRecords + offset, &m_pages[i]->m_psp, m_pages[i]->m_psp.dwSize);
 
     PROPSHEETHEADERW psh = m_psh;
     psh.hwndParent = hOwner;
     psh.dwFlags |= PSH_PROPSHEETPAGE | PSH_USECALLBACK;
     psh.dwFlags &= ~PSH_MODELESS;
     psh.pfnCallback = &SheetCallback;
-    psh.nPages = static_cast<UINT>(m_pages.size());
-    psh.ppsp = reinterpret_cast<LPCPROPSHEETPAGEW>(records.data());
+    psh.nPages = static_cast<UINT>(m_nPages);
+    psh.ppsp = reinterpret_cast<LPCPROPSHEETPAGEW>(pRecords);
 
     m_nModalResult = IDCANCEL;
     m_bEnding = FALSE;
-    CPropertySheet* pOuter = t_pSheetInCreation;
-    t_pSheetInCreation = this;
+    CPropertySheet* pOuter = g_pSheetInCreation;
+    g_pSheetInCreation = this;
     // The system disables the owner while the sheet runs and enables it
     // again afterwards.
     const INT_PTR nResult = ::PropertySheetW(&psh);
-    t_pSheetInCreation = pOuter;
+    g_pSheetInCreation = pOuter;
+    ::LocalFree(pRecords);
     CWnd::DeleteTempMap();
     return nResult < 0 ? -1 : m_nModalResult;
 }

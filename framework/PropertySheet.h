@@ -3,9 +3,6 @@
 
 #include "Dialog.h"
 
-#include <string>
-#include <vector>
-
 // One page of a property sheet, on a dialog template. The system creates the
 // page's window from m_psp the first time the page is shown; m_psp.lParam
 // carries the object to the page's dialog procedure.
@@ -49,16 +46,20 @@ class CPropertySheet : public CWnd {
     DECLARE_DYNAMIC(CPropertySheet)
 
 public:
+    // pszCaption must outlive the sheet (a literal, as a rule).
     explicit CPropertySheet(LPCWSTR pszCaption, CWnd* pParentWnd = nullptr, UINT iSelectPage = 0);
+
+    // The most pages that one sheet takes.
+    static constexpr int kMaxPages = 16;
 
     // The sheet's header; DoModal hands it to the system with the pages added.
     PROPSHEETHEADERW m_psh;
 
     // Adds a page after those already added; the page must outlive the sheet's
-    // window.
-    void AddPage(CPropertyPage* pPage);
-    int GetPageCount() const { return static_cast<int>(m_pages.size()); }
-    CPropertyPage* GetPage(int nPage) const { return m_pages[static_cast<size_t>(nPage)]; }
+    // window. FALSE when the sheet is full.
+    BOOL AddPage(CPropertyPage* pPage);
+    int GetPageCount() const { return m_nPages; }
+    CPropertyPage* GetPage(int nPage) const { return m_pages[nPage]; }
 
     // Runs the sheet with the parent window, or else the application's main
     // window, as owner, disabled meanwhile. Returns the identifier of the last
@@ -80,9 +81,9 @@ private:
     // Gives the sheet's template the font of the first page's template.
     void TakePageFont(BYTE* pSheetTemplate) const;
 
-    std::wstring m_strCaption;
     CWnd* m_pParentWnd;
-    std::vector<CPropertyPage*> m_pages;
+    CPropertyPage* m_pages[kMaxPages] = {};
+    int m_nPages = 0;
     INT_PTR m_nModalResult = IDCANCEL;
     BOOL m_bEnding = FALSE;
 };

@@ -1,22 +1,16 @@
 #include "Wnd.h"
 
-#include <memory>
-#include <unordered_map>
-
 namespace {
 
-// Per-thread framework state: the window maps and the message in progress.
-struct ThreadState {
-    std::unordered_map<HWND, CWnd*> permanent;
-    std::unordered_map<HWND, std::unique_ptr<CWnd>> temporary;
-    MSG current{};
-};
-
-ThreadState& State()
-{
-    static thread_local ThreadState state;
-    return state;
-}
+// The framework's windows live on the program's one window thread, so its
+// state needs no locking. The object attached to a window is kept in a
+// window property; temporary wrappers come from a small ring that modal
+// loops empty whenever they go idle.
+const wchar_t kObjectProperty[] = L"CorvaneInst.CWnd";
+constexpr int kTemporaries = 16;
+CWnd g_temporaries[kTemporaries];
+int g_nextTemporary = 0;
+MSG g_current = {};
 
 }  // namespace
 
@@ -33,9 +27,7 @@ CWnd::~CWnd()
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd)
 {
-    auto& map = State().permanent;
-    auto it = map.find(hWnd);
-    return it == map.end() ? nullptr : it->second;
+    return hWnd ? static_cast<CWnd*>(::GetPropW(hWnd, kObjectProperty)) : nullptr;
 }
 
 CWnd* CWnd::FromHandle(HWND hWnd)
@@ -44,20 +36,20 @@ CWnd* CWnd::FromHandle(HWND hWnd)
         return nullptr;
     if (CWnd* p = FromHandlePermanent(hWnd))
         return p;
-    auto& slot = State().temporary[hWnd];
-    if (!slot) {
-        slot.reset(new CWnd);
-        slot->m_hWnd = hWnd;
+    for (CWnd& temporary : g_temporaries) {
+        if (temporary.m_hWnd == hWnd)
+            return &temporary;
     }
-    return slot.get();
+    CWnd* p = &g_temporaries[g_nextTemporary];
+    g_nextTemporary = (g_nextTemporary + 1) % kTemporaries;
+    p->m_hWnd = hWnd;
+    return p;
 }
 
 void CWnd::DeleteTempMap()
 {
-    auto& temps = State().temporary;
-    for (auto& entry : temps)
-        entry.second->m_hWnd = nullptr;
-    temps.clear();
+    for (CWnd& temporary : g_temporaries)
+        temporary.m_hWnd = nullptr;
 }
 
 BOOL CWnd::SubclassWindow(HWND hWnd)
@@ -65,7 +57,7 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
     if (hWnd == nullptr || m_hWnd != nullptr || FromHandlePermanent(hWnd) != nullptr)
         return FALSE;
     m_hWnd = hWnd;
-    State().permanent[hWnd] = this;
+    ::SetPropW(hWnd, kObjectProperty, this);
     m_pfnSuper = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
     return TRUE;
@@ -73,7 +65,7 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
 
 void CWnd::Detach()
 {
-    State().permanent.erase(m_hWnd);
+    ::RemovePropW(m_hWnd, kObjectProperty);
     m_hWnd = nullptr;
     m_pfnSuper = nullptr;
 }
@@ -144,14 +136,13 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     if (pWnd == nullptr)
         return ::DefWindowProcW(hWnd, message, wParam, lParam);
 
-    MSG& current = State().current;
-    const MSG saved = current;
-    current.hwnd = hWnd;
-    current.message = message;
-    current.wParam = wParam;
-    current.lParam = lParam;
+    const MSG saved = g_current;
+    g_current.hwnd = hWnd;
+    g_current.message = message;
+    g_current.wParam = wParam;
+    g_current.lParam = lParam;
     LRESULT lResult = pWnd->WindowProc(message, wParam, lParam);
-    current = saved;
+    g_current = saved;
 
     if (message == WM_NCDESTROY) {
         // The window is gone; the object may live on and be used again.
@@ -178,8 +169,7 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 LRESULT CWnd::Default()
 {
-    const MSG& m = State().current;
-    return DefWindowProc(m.message, m.wParam, m.lParam);
+    return DefWindowProc(g_current.message, g_current.wParam, g_current.lParam);
 }
 
 BOOL CWnd::OnCommand(WPARAM wParam, LPARAM /*lParam*/)

@@ -21,8 +21,9 @@ public:
     operator HWND() const { return m_hWnd; }
 
     // The object attached to hWnd: the permanent one if there is one, else a
-    // temporary wrapper that stays valid until the window's message has been
-    // handled and the calling modal loop next goes idle. nullptr for nullptr.
+    // temporary wrapper, valid while the current message is handled (until
+    // the modal loop next goes idle, or sixteen other windows have been
+    // wrapped). nullptr for nullptr.
     static CWnd* FromHandle(HWND hWnd);
     // The permanently attached object, or nullptr.
     static CWnd* FromHandlePermanent(HWND hWnd);

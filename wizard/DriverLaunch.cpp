@@ -3,8 +3,6 @@
 
 #include <shellapi.h>
 
-#include <cwchar>
-
 namespace wizard {
 
 const wchar_t* InstallerFileName(bool b64BitBuild, BOOL bWow64)
@@ -14,12 +12,13 @@ const wchar_t* InstallerFileName(bool b64BitBuild, BOOL bWow64)
 
 void ComposeLaunchMessage(DWORD dwError, wchar_t (&buffer)[kLaunchMessageSize])
 {
-    static const wchar_t kFormat[] =
-        L"An error has occurred executing the installation package.\n Error:%.*ls\n";
-    // What the format adds to the system text: the sentence, "\n Error:" and "\n".
-    static const int kFixedLength = 66;
+    static const wchar_t kSentence[] =
+        L"An error has occurred executing the installation package.\n Error:";
+    static const wchar_t kEnd[] = L"\n";
+    const int nSentence = static_cast<int>(sizeof(kSentence) / sizeof(wchar_t)) - 1;
+    const int nEnd = static_cast<int>(sizeof(kEnd) / sizeof(wchar_t)) - 1;
 
-    wmemset(buffer, 0, kLaunchMessageSize);
+    ::ZeroMemory(buffer, sizeof(buffer));
 
     LPWSTR pSystemText = nullptr;
     const DWORD nLength = ::FormatMessageW(
@@ -27,24 +26,28 @@ void ComposeLaunchMessage(DWORD dwError, wchar_t (&buffer)[kLaunchMessageSize])
         nullptr, dwError, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
         reinterpret_cast<LPWSTR>(&pSystemText), 0, nullptr);
 
-    wchar_t number[16];
+    wchar_t number[12];
     const wchar_t* pText = pSystemText;
     int nText = static_cast<int>(nLength);
     if (pSystemText == nullptr || nLength == 0) {
-        nText = std::swprintf(number, sizeof(number) / sizeof(number[0]), L"%lu",
-                              static_cast<unsigned long>(dwError));
+        nText = ::wsprintfW(number, L"%lu", static_cast<unsigned long>(dwError));
         pText = number;
     }
 
     // Cut the system text so that the whole message fits, and never between
     // the two halves of a surrogate pair.
-    const int nRoom = kLaunchMessageSize - 1 - kFixedLength;
+    const int nRoom = kLaunchMessageSize - 1 - nSentence - nEnd;
     if (nText > nRoom) {
         nText = nRoom;
         if (IS_HIGH_SURROGATE(pText[nText - 1]))
             --nText;
     }
-    std::swprintf(buffer, kLaunchMessageSize, kFormat, nText, pText);
+    wchar_t* p = buffer;
+    ::CopyMemory(p, kSentence, nSentence * sizeof(wchar_t));
+    p += nSentence;
+    ::CopyMemory(p, pText, nText * sizeof(wchar_t));
+    p += nText;
+    ::CopyMemory(p, kEnd, nEnd * sizeof(wchar_t));
 
     if (pSystemText != nullptr)
         ::LocalFree(pSystemText);
@@ -61,11 +64,13 @@ BOOL ProgramFolder(wchar_t* pszFolder, DWORD cchFolder)
     const DWORD n = ::GetModuleFileNameW(nullptr, pszFolder, cchFolder);
     if (n == 0 || n >= cchFolder)
         return FALSE;
-    wchar_t* pSlash = std::wcsrchr(pszFolder, L'\\');
-    if (pSlash == nullptr)
-        return FALSE;
-    pSlash[1] = L'\0';
-    return TRUE;
+    for (DWORD i = n; i-- > 0;) {
+        if (pszFolder[i] == L'\\') {
+            pszFolder[i + 1] = L'\0';
+            return TRUE;
+        }
+    }
+    return FALSE;
 }
 
 }  // namespace
@@ -90,7 +95,9 @@ LRESULT CPage2::OnWizardNext()
     wchar_t szFile[MAX_PATH];
     DWORD dwError = ERROR_FILENAME_EXCED_RANGE;
     if (ProgramFolder(szFolder, MAX_PATH) &&
-        std::swprintf(szFile, MAX_PATH, L"%ls%ls", szFolder, pszInstaller) > 0) {
+        ::lstrlenW(szFolder) + ::lstrlenW(pszInstaller) < MAX_PATH) {
+        ::lstrcpyW(szFile, szFolder);
+        ::lstrcatW(szFile, pszInstaller);
         const HINSTANCE hResult =
             ::ShellExecuteW(nullptr, L"open", szFile, L"/S", szFolder, SW_SHOWNORMAL);
         const INT_PTR nResult = reinterpret_cast<INT_PTR>(hResult);
