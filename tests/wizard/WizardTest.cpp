@@ -148,3 +148,66 @@ TEST_F(WizardTest, SheetDoModalReturnsHowTheWizardEnded)
         EXPECT_EQ(stepWhenEnded, c.stepWhenEnded);
     }
 }
+
+namespace {
+
+struct DrawnIcon {
+    int calls = 0;
+    int x = 0, y = 0;
+    HICON icon = nullptr;
+};
+DrawnIcon g_drawn;
+
+BOOL WINAPI RecordDrawIcon(HDC, int x, int y, HICON icon)
+{
+    ++g_drawn.calls;
+    g_drawn.x = x;
+    g_drawn.y = y;
+    g_drawn.icon = icon;
+    return TRUE;
+}
+
+}  // namespace
+
+// The host dialog is never shown, but it is a window like any other while the
+// wizard runs: its icons, drag icon and minimised painting are in place.
+TEST_F(WizardTest, HostDialogCarriesTheIconAndPaintsItWhileMinimised)
+{
+    ImportPatch drawIcon("user32.dll", "DrawIcon", reinterpret_cast<void*>(&RecordDrawIcon));
+    g_drawn = DrawnIcon();
+    const HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(135));
+    RECT client = {};
+    int cxIcon = 0, cyIcon = 0;
+
+    WizardScript script;
+    script.WaitUntil([] { return FindSheet() != nullptr; });
+    script.Then([&] {
+        HWND host = FindHostDialog();
+        ASSERT_NE(host, nullptr);
+        EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageW(host, WM_GETICON, ICON_BIG, 0)), icon);
+        EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageW(host, WM_GETICON, ICON_SMALL, 0)), icon);
+        EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageW(host, WM_QUERYDRAGICON, 0, 0)), icon);
+
+        // The system does not paint minimised windows on its own any more:
+        // the paint message is sent here. Not minimised, the dialog paints as
+        // any dialog does, without the icon.
+        ::SendMessageW(host, WM_PAINT, 0, 0);
+        EXPECT_EQ(g_drawn.calls, 0);
+
+        ::ShowWindow(host, SW_SHOWMINNOACTIVE);
+        ASSERT_TRUE(::IsIconic(host));
+        ::SendMessageW(host, WM_PAINT, 0, 0);
+        ::GetClientRect(host, &client);
+        cxIcon = ::GetSystemMetrics(SM_CXICON);
+        cyIcon = ::GetSystemMetrics(SM_CYICON);
+        ::ShowWindow(host, SW_HIDE);
+        Click(FindSheet(), kCancel);
+    });
+    script.Run([] { theApp.InitInstance(); });
+
+    ASSERT_EQ(g_drawn.calls, 1);
+    EXPECT_EQ(g_drawn.icon, icon);
+    // Centred, halves of odd sizes rounded toward zero.
+    EXPECT_EQ(g_drawn.x, (client.right - client.left - cxIcon + 1) / 2);
+    EXPECT_EQ(g_drawn.y, (client.bottom - client.top - cyIcon + 1) / 2);
+}
