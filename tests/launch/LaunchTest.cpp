@@ -301,6 +301,9 @@ struct StartCase {
 const StartCase kStarts[] = {
     {"started", 42, ERROR_SUCCESS, SystemText::Real, 0, After::Step3},
     {"started, stale last error", 42, ERROR_CANCELLED, SystemText::Real, 0, After::Step3},
+    {"started, lowest success code", 33, ERROR_SUCCESS, SystemText::Real, 0, After::Step3},
+    {"highest failure code, shell code only", SE_ERR_DLLNOTFOUND, ERROR_SUCCESS, SystemText::Real,
+     SE_ERR_DLLNOTFOUND, After::StaysOnStep2},
     {"elevation refused", SE_ERR_ACCESSDENIED, ERROR_CANCELLED, SystemText::Real, ERROR_CANCELLED,
      After::WizardEnds},
     {"not found", SE_ERR_FNF, ERROR_FILE_NOT_FOUND, SystemText::Real, ERROR_FILE_NOT_FOUND,
