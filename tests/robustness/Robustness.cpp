@@ -220,7 +220,9 @@ TEST_F(RobustEnd, CloseCommandOnEveryStep) { EndOnEveryStep(Ending::CloseCommand
 // Each must change nothing: the same walk, and the driver installer started
 // once with "/S" alone (nothing of the arguments passed on).
 
-TEST_F(RobustBase, ArgumentsOfOtherKindsAreIgnored)
+class RobustArguments : public RobustBase {};
+
+TEST_F(RobustArguments, OtherKindsAreIgnored)
 {
     std::wstring many;
     for (int i = 0; i < 300; ++i)
@@ -320,7 +322,9 @@ std::vector<std::wstring> Listing(const std::wstring& folder)
     return names;
 }
 
-TEST_F(RobustBase, ReadOnlyProgramFolderWalksToFinish)
+class RobustFolder : public RobustBase {};
+
+TEST_F(RobustFolder, ReadOnlyProgramFolderWalksToFinish)
 {
     ASSERT_TRUE(RunningUnderWine()) << "the folder is made read-only through Wine's Unix side";
     TempFolder folder;
@@ -361,7 +365,7 @@ TEST_F(RobustBase, ReadOnlyProgramFolderWalksToFinish)
 // installer must have started exactly once when Finish ends the run.
 
 constexpr int kCycles = 200;
-constexpr int kHoverTransitions = 300;
+constexpr int kHoverTransitions = 200;
 
 HCURSOR ShownCursor()
 {
