@@ -53,6 +53,13 @@ BOOL CDC::TextOut(int x, int y, LPCWSTR lpszString, int nCount)
     return ::TextOutW(m_hDC, x, y, lpszString, nCount);
 }
 
+SIZE CDC::GetTextExtent(LPCWSTR lpszString, int nCount) const
+{
+    SIZE size = {0, 0};
+    ::GetTextExtentPoint32W(m_hDC, lpszString, nCount, &size);
+    return size;
+}
+
 int CDC::SetBkMode(int nBkMode)
 {
     return ::SetBkMode(m_hDC, nBkMode);

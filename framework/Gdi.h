@@ -39,6 +39,7 @@ public:
     HDC Detach();
 
     BOOL TextOut(int x, int y, LPCWSTR lpszString, int nCount);
+    SIZE GetTextExtent(LPCWSTR lpszString, int nCount) const;
     int SetBkMode(int nBkMode);
     COLORREF SetTextColor(COLORREF crColor);
     BOOL DrawIcon(int x, int y, HICON hIcon);

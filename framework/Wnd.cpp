@@ -120,6 +120,11 @@ BOOL CWnd::IsIconic() const
     return ::IsIconic(m_hWnd);
 }
 
+BOOL CWnd::RedrawWindow(const RECT* lpRectUpdate, UINT flags)
+{
+    return ::RedrawWindow(m_hWnd, lpRectUpdate, nullptr, flags);
+}
+
 int CWnd::MessageBox(LPCWSTR lpszText, LPCWSTR lpszCaption, UINT nType)
 {
     return ::MessageBoxW(m_hWnd, lpszText, lpszCaption, nType);

@@ -45,6 +45,7 @@ public:
     void GetClientRect(LPRECT lpRect) const;
     void ScreenToClient(LPPOINT lpPoint) const;
     BOOL IsIconic() const;
+    BOOL RedrawWindow(const RECT* lpRectUpdate, UINT flags);
     int MessageBox(LPCWSTR lpszText, LPCWSTR lpszCaption = nullptr, UINT nType = MB_OK);
     // Moves data between the window and its object; the installer's windows
     // exchange none, so this succeeds without doing anything.

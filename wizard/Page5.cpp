@@ -81,7 +81,22 @@ void CPage5::SetLinkHover(BYTE bHover)
     dc.TextOut(m_ptLink.x, m_ptLink.y, kBlanks, nBlanks);
     dc.TextOut(m_ptLink.x, m_ptLink.y + 10, kBlanks, nBlanks);
 
+    // The blanks alone fall short where the system font's blanks are
+    // narrower than the link is wide (a Japanese system font), and they
+    // paint white beyond the picture where the page is larger than it: the
+    // page and its picture paint again what lies under the link and the
+    // strips, and the link draws over that in its new font.
+    const SIZE strip = dc.GetTextExtent(kBlanks, nBlanks);
+    const RECT rcStrips = {m_ptLink.x, m_ptLink.y, m_ptLink.x + strip.cx,
+                           m_ptLink.y + 10 + strip.cy};
+    RECT rcLink;
+    GetDlgItem(IDC_LINK)->GetWindowRect(&rcLink);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rcLink), 2);
+    RECT rcRepaint;
+    ::UnionRect(&rcRepaint, &rcStrips, &rcLink);
+
     ApplyLinkFont(bHover);
+    RedrawWindow(&rcRepaint, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     m_bLinkHover = bHover;
 }
 
