@@ -247,7 +247,7 @@ TEST_F(LaunchEndToEnd, StandInRecordsEachStart)
         if (s.logVariable)
             vars.push_back({L"CORVANE_STANDIN_LOG", variableLog});
         ASSERT_TRUE(child.Start(exe, s.arguments, m_current.Path(), vars, &error)) << Narrow(error);
-        ASSERT_TRUE(child.WaitForExit(kExitTimeoutMs));
+        ASSERT_TRUE(child.WaitForExit(kStartTimeoutMs)) << "the stand-in did not end";
         EXPECT_EQ(child.ExitCode(), 0u);
         wanted[s.logVariable ? 0 : 1].push_back(
             {exe, L"\"" + exe + L"\"" + (s.arguments.empty() ? L"" : L" " + s.arguments), m_current.Path()});
