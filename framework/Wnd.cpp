@@ -3,14 +3,29 @@
 namespace {
 
 // The framework's windows live on the program's one window thread, so its
-// state needs no locking. The object attached to a window is kept in a
-// window property; temporary wrappers come from a small ring that modal
-// loops empty whenever they go idle.
-const wchar_t kObjectProperty[] = L"CorvaneInst.CWnd";
+// state needs no locking. The objects attached to windows are few (a dialog,
+// a sheet, its pages): a small table, searched in turn, finds them faster
+// than any call to the system could. Temporary wrappers come from a small
+// ring that modal loops empty whenever they go idle.
+struct Attachment {
+    HWND hWnd;
+    CWnd* pWnd;
+};
+constexpr int kAttachments = 64;
+Attachment g_attached[kAttachments] = {};
 constexpr int kTemporaries = 16;
 CWnd g_temporaries[kTemporaries];
 int g_nextTemporary = 0;
 MSG g_current = {};
+
+Attachment* FindAttachment(HWND hWnd)
+{
+    for (Attachment& a : g_attached) {
+        if (a.hWnd == hWnd)
+            return &a;
+    }
+    return nullptr;
+}
 
 }  // namespace
 
@@ -27,7 +42,8 @@ CWnd::~CWnd()
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd)
 {
-    return hWnd ? static_cast<CWnd*>(::GetPropW(hWnd, kObjectProperty)) : nullptr;
+    const Attachment* a = hWnd ? FindAttachment(hWnd) : nullptr;
+    return a ? a->pWnd : nullptr;
 }
 
 CWnd* CWnd::FromHandle(HWND hWnd)
@@ -56,8 +72,11 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
 {
     if (hWnd == nullptr || m_hWnd != nullptr || FromHandlePermanent(hWnd) != nullptr)
         return FALSE;
+    Attachment* slot = FindAttachment(nullptr);
+    if (slot == nullptr)
+        return FALSE;
+    *slot = {hWnd, this};
     m_hWnd = hWnd;
-    ::SetPropW(hWnd, kObjectProperty, this);
     m_pfnSuper = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
     return TRUE;
@@ -65,7 +84,8 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
 
 void CWnd::Detach()
 {
-    ::RemovePropW(m_hWnd, kObjectProperty);
+    if (Attachment* a = FindAttachment(m_hWnd))
+        *a = {nullptr, nullptr};
     m_hWnd = nullptr;
     m_pfnSuper = nullptr;
 }

@@ -31,7 +31,8 @@ public:
     static void DeleteTempMap();
 
     // Attaches this object to hWnd and routes the window's messages through
-    // WindowProc; the previous window procedure becomes the default.
+    // WindowProc; the previous window procedure becomes the default. FALSE
+    // when the window has an object already, or 64 windows have one.
     BOOL SubclassWindow(HWND hWnd);
 
     // Window access, each a thin call of the system function of that name.
