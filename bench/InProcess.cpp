@@ -150,12 +150,6 @@ void RunFigures(HWND sheet)
     }
     ::DestroyWindow(reference);
     Pump();
-    // What one window-property lookup costs here (the framework finds a
-    // window's object with GetPropW on every message).
-    const double tProp = Now();
-    for (long i = 0; i < g_messages / 10; ++i)
-        ::GetPropW(page, L"corvane-bench-no-such-property");
-    std::printf("getprop_ns %.1f\n", (Now() - tProp) / (g_messages / 10));
     const long sent = (g_messages / rounds) * rounds;
     std::printf("setcursor_messages %ld\nsetcursor_page_ns %.1f\nsetcursor_default_ns %.1f\n", sent,
                 nsPage / sent, nsReference / sent);

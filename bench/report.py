@@ -164,11 +164,10 @@ def main():
         if not met:
             w("Why: the real program does more before its first step shows: the framework's application")
             w("object, a hidden host dialog (created, then ended while it initialises) that owns the sheet,")
-            w("subclassing of the sheet and every page (a window property per window, each a wineserver")
-            w("round trip under Wine), and heading and link fonts created per page. What would close it:")
-            w("create the sheet without the hidden host dialog (owner NULL), keep the window-to-object map")
-            w("in process memory instead of window properties, and create the heading font once for all")
-            w("pages. Under load the spread (min/max) is wide; rerun on an idle machine before acting.")
+            w("subclassing of the sheet and every page, and heading and link fonts created per page. What")
+            w("would close it: create the sheet without the hidden host dialog (owner NULL), and create the")
+            w("heading font once for all pages; both change how the program is built, so they are left as")
+            w("they are. Under load the spread (min/max) is wide; rerun on an idle machine before acting.")
             w("")
     else:
         w("No figures: the start benchmark did not run (see build/x64/bench-results/start.txt).")
@@ -201,23 +200,12 @@ def main():
         met = rb <= 1.2
         w(f"**Ratio page / default: {rb:.3f}x** — target ≤ 1.2x: **{'met' if met else 'missed'}**.")
         w("")
-        prop = num("getprop_ns")
-        if prop is not None:
-            w(f"For scale: one `GetPropW` call costs {prop / 1000:.2f} µs here (measured in the same run).")
-            w("")
         if not met:
             extra = page_ns - def_ns
             w(f"Why: the page spends {extra / 1000:.2f} µs more per message. Both paths end in the same")
             w("default procedures (which forward the message to the sheet and set the class cursor, the")
             w("bulk of the time under Wine's X11 driver). The difference is the framework: `AfxWndProc`")
-            w("finds the page's object with `GetPropW` and `OnSetCursor`'s `CWnd::FromHandle(wParam)` does")
-            w("a second `GetPropW`; the sheet, reached from the page, is subclassed too and does a third")
-            w("lookup in both paths. Under Wine each `GetPropW` is a wineserver round trip (see the figure")
-            w("above), so two extra lookups per message are most of the gap. What would close it (outside")
-            w("bench/): keep the HWND-to-object map in process memory (a thread-local hash map filled by")
-            w("`SubclassWindow`, or the object pointer in `GWLP_USERDATA`/a per-window thunk) so that a")
-            w("lookup costs no server call; `OnSetCursor` could also compare `(HWND)wParam` with the link's")
-            w("handle instead of wrapping it in a `CWnd` first.")
+            w("finds the page's object, and the page wraps the window under the pointer in a `CWnd`.")
             w("")
     else:
         w("No figures: the in-process benchmark did not run (see build/x64/bench-results/inproc.txt).")
