@@ -23,61 +23,6 @@ const wchar_t kMessageStart[] = L"An error has occurred executing the installati
 // How long a start that should not happen is given to show in a log.
 constexpr DWORD kQuietMs = 700;
 
-struct Start {
-    std::wstring program, commandLine, directory;
-};
-
-// The starts recorded in a stand-in log: complete lines only. Empty when
-// there is no log.
-std::vector<Start> ReadLog(const std::wstring& path)
-{
-    std::vector<Start> starts;
-    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return starts;
-    std::string bytes;
-    char chunk[4096];
-    DWORD read = 0;
-    while (::ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0)
-        bytes.append(chunk, read);
-    ::CloseHandle(file);
-    std::wstring text(bytes.size(), L'\0');
-    text.resize(::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                      text.data(), static_cast<int>(text.size())));
-    for (size_t begin = 0, end; (end = text.find(L'\n', begin)) != std::wstring::npos; begin = end + 1) {
-        const std::wstring line = text.substr(begin, end - begin);
-        const size_t first = line.find(L'\t');
-        const size_t last = line.rfind(L'\t');
-        if (first == std::wstring::npos || first == last) {
-            starts.push_back({line, L"<malformed log line>", L""});
-            continue;
-        }
-        starts.push_back({line.substr(0, first), line.substr(first + 1, last - first - 1),
-                          line.substr(last + 1)});
-    }
-    return starts;
-}
-
-// Paths compare as Windows compares them: without regard to case, and
-// with or without a trailing backslash.
-bool SamePath(std::wstring a, std::wstring b)
-{
-    while (a.size() > 3 && a.back() == L'\\')
-        a.pop_back();
-    while (b.size() > 3 && b.back() == L'\\')
-        b.pop_back();
-    return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
-}
-
-std::string Describe(const std::vector<Start>& starts)
-{
-    std::string text = std::to_string(starts.size()) + " start(s)";
-    for (const Start& s : starts)
-        text += "\n  " + Narrow(s.program) + " | " + Narrow(s.commandLine) + " | " + Narrow(s.directory);
-    return text;
-}
-
 // The system's own text for an error, as the installer's message takes it.
 std::wstring SystemText(DWORD code)
 {
@@ -148,11 +93,6 @@ private:
     PROCESS_INFORMATION pi_{};
 };
 
-std::wstring StandIn(const wchar_t* name)
-{
-    return ToolsDir() + L"\\dpinst-standin\\" + name;
-}
-
 // The installer in a folder of its own, with or without the stand-ins
 // beside it, started from another folder that holds decoy stand-ins, with
 // a third folder of decoys first on the PATH. The decoys log into their own
@@ -168,12 +108,13 @@ protected:
         ASSERT_FALSE(exe.empty()) << "CORVANE_EXE is not set";
         ASSERT_TRUE(m_program.CopyIn(exe, L"CorvaneInst.exe")) << Narrow(exe);
         for (const wchar_t* name : {L"DPInst.exe", L"DPInst_64.exe"}) {
-            ASSERT_TRUE(FileExists(StandIn(name))) << "stand-in not built: " << Narrow(StandIn(name));
+            const std::wstring standIn = RecordingStandIn(name);
+            ASSERT_TRUE(FileExists(standIn)) << "stand-in not built: " << Narrow(standIn);
             if (installersBeside) {
-                ASSERT_TRUE(m_program.CopyIn(StandIn(name), name));
+                ASSERT_TRUE(m_program.CopyIn(standIn, name));
             }
-            ASSERT_TRUE(m_current.CopyIn(StandIn(name), name));
-            ASSERT_TRUE(m_onPath.CopyIn(StandIn(name), name));
+            ASSERT_TRUE(m_current.CopyIn(standIn, name));
+            ASSERT_TRUE(m_onPath.CopyIn(standIn, name));
         }
         std::wstring error;
         ASSERT_TRUE(m_installer.Start(m_program.File(L"CorvaneInst.exe"), L"", m_current.Path(),
@@ -191,16 +132,17 @@ protected:
         ASSERT_TRUE(WaitForStep(m_sheet, step)) << "wanted step " << step << ": " << DescribeSheet(m_sheet);
     }
 
-    std::vector<Start> Started() const { return ReadLog(m_program.File(kLogName)); }
+    std::vector<StandInStart> Started() const { return ReadStandInLog(m_program.File(kLogName)); }
 
     // No decoy has been started (checked after a quiet spell).
     void ExpectNoDecoyStarted() const
     {
         ::Sleep(kQuietMs);
         EXPECT_FALSE(FileExists(m_current.File(kLogName)))
-            << "started from the current folder: " << Describe(ReadLog(m_current.File(kLogName)));
+            << "started from the current folder: "
+            << DescribeStarts(ReadStandInLog(m_current.File(kLogName)));
         EXPECT_FALSE(FileExists(m_onPath.File(kLogName)))
-            << "started from the PATH: " << Describe(ReadLog(m_onPath.File(kLogName)));
+            << "started from the PATH: " << DescribeStarts(ReadStandInLog(m_onPath.File(kLogName)));
     }
 
     void ExpectEndsWithExitCodeZero(int button)
@@ -236,11 +178,12 @@ TEST_F(LaunchEndToEnd, StandInRecordsEachStart)
         {L"DPInst.exe", L"/q", false},
     };
     const std::wstring variableLog = logs.File(L"standin.log");
-    std::vector<Start> wanted[2];  // per log: the variable's, the default one
+    std::vector<StandInStart> wanted[2];  // per log: the variable's, the default one
     for (const auto& s : starts) {
         SCOPED_TRACE(Narrow(std::wstring(s.name) + L" " + s.arguments));
         const std::wstring exe = folder + L"\\" + s.name;
-        ASSERT_TRUE(::CopyFileW(StandIn(s.name).c_str(), exe.c_str(), FALSE)) << Narrow(StandIn(s.name));
+        const std::wstring standIn = RecordingStandIn(s.name);
+        ASSERT_TRUE(::CopyFileW(standIn.c_str(), exe.c_str(), FALSE)) << Narrow(standIn);
         Child child;
         std::wstring error;
         EnvironmentVars vars;
@@ -254,12 +197,12 @@ TEST_F(LaunchEndToEnd, StandInRecordsEachStart)
     }
     const std::wstring logs_[2] = {variableLog, folder + L"\\" + kLogName};
     for (int i = 0; i < 2; ++i) {
-        const std::vector<Start> got = ReadLog(logs_[i]);
-        ASSERT_EQ(got.size(), wanted[i].size()) << Narrow(logs_[i]) << ": " << Describe(got);
+        const std::vector<StandInStart> got = ReadStandInLog(logs_[i]);
+        ASSERT_EQ(got.size(), wanted[i].size()) << Narrow(logs_[i]) << ": " << DescribeStarts(got);
         for (size_t n = 0; n < got.size(); ++n) {
-            EXPECT_TRUE(SamePath(got[n].program, wanted[i][n].program)) << Describe(got);
-            EXPECT_EQ(got[n].commandLine, wanted[i][n].commandLine) << Describe(got);
-            EXPECT_TRUE(SamePath(got[n].directory, wanted[i][n].directory)) << Describe(got);
+            EXPECT_TRUE(SamePath(got[n].program, wanted[i][n].program)) << DescribeStarts(got);
+            EXPECT_EQ(got[n].commandLine, wanted[i][n].commandLine) << DescribeStarts(got);
+            EXPECT_TRUE(SamePath(got[n].directory, wanted[i][n].directory)) << DescribeStarts(got);
         }
     }
 }
@@ -276,7 +219,7 @@ TEST_F(LaunchEndToEnd, NextOnStepTwoStartsTheInstallerBesideTheProgramOnce)
     Press(kNextButton, 2);
     ASSERT_FALSE(HasFatalFailure());
     ::Sleep(kQuietMs);
-    ASSERT_TRUE(Started().empty()) << "before Next on step 2: " << Describe(Started());
+    ASSERT_TRUE(Started().empty()) << "before Next on step 2: " << DescribeStarts(Started());
 
     Press(kNextButton, 3);
     ASSERT_FALSE(HasFatalFailure());
@@ -289,14 +232,14 @@ TEST_F(LaunchEndToEnd, NextOnStepTwoStartsTheInstallerBesideTheProgramOnce)
     ExpectEndsWithExitCodeZero(kFinishButton);
     ExpectNoDecoyStarted();
 
-    const std::vector<Start> started = Started();
-    ASSERT_EQ(started.size(), 1u) << Describe(started);
-    const Start& s = started[0];
-    EXPECT_TRUE(SamePath(s.program, m_program.File(L"DPInst_64.exe"))) << Describe(started);
+    const std::vector<StandInStart> started = Started();
+    ASSERT_EQ(started.size(), 1u) << DescribeStarts(started);
+    const StandInStart& s = started[0];
+    EXPECT_TRUE(SamePath(s.program, m_program.File(L"DPInst_64.exe"))) << DescribeStarts(started);
     const std::wstring& line = s.commandLine;
-    EXPECT_TRUE(line.size() > 3 && line.compare(line.size() - 3, 3, L" /S") == 0) << Describe(started);
-    EXPECT_NE(line.find(L"DPInst_64.exe"), std::wstring::npos) << Describe(started);
-    EXPECT_TRUE(SamePath(s.directory, m_program.Path())) << Describe(started);
+    EXPECT_TRUE(line.size() > 3 && line.compare(line.size() - 3, 3, L" /S") == 0) << DescribeStarts(started);
+    EXPECT_NE(line.find(L"DPInst_64.exe"), std::wstring::npos) << DescribeStarts(started);
+    EXPECT_TRUE(SamePath(s.directory, m_program.Path())) << DescribeStarts(started);
 }
 
 // Without the installers beside the program: the error box, the wizard

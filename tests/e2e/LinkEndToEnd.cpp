@@ -30,28 +30,6 @@ constexpr DWORD kQuietMs = 1500;
 // ---------------------------------------------------------------------------
 // The browser stand-in
 
-// The complete lines of a UTF-8 log; empty when there is none.
-std::vector<std::wstring> LogLines(const std::wstring& path)
-{
-    std::vector<std::wstring> lines;
-    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return lines;
-    std::string bytes;
-    char chunk[4096];
-    DWORD read = 0;
-    while (::ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0)
-        bytes.append(chunk, read);
-    ::CloseHandle(file);
-    std::wstring text(bytes.size(), L'\0');
-    text.resize(::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                      text.data(), static_cast<int>(text.size())));
-    for (size_t begin = 0, end; (end = text.find(L'\n', begin)) != std::wstring::npos; begin = end + 1)
-        lines.push_back(text.substr(begin, end - begin));
-    return lines;
-}
-
 // The open command of a URL scheme (HKCR\<scheme>\shell\open\command) set
 // for as long as the object lives; the previous one is put back after.
 class SchemeCommand {
@@ -308,29 +286,6 @@ std::wstring ScreenshotFolder()
     return folder;
 }
 
-// Dialog base units of a page, from its heading (177 x 32 units in every
-// page template), as MapDialogRect would use them.
-bool HeadingBaseUnits(HWND page, int* unitX, int* unitY)
-{
-    for (HWND child : ChildWindows(page)) {
-        if (WindowText(child) != L"Corvane Installer")
-            continue;
-        const RECT r = RectInParent(child, page);
-        for (int x = 1; x < 64; ++x) {
-            if (::MulDiv(177, x, 4) != r.right - r.left)
-                continue;
-            for (int y = 1; y < 64; ++y) {
-                if (::MulDiv(32, y, 8) == r.bottom - r.top) {
-                    *unitX = x;
-                    *unitY = y;
-                    return true;
-                }
-            }
-        }
-    }
-    return false;
-}
-
 RECT ScreenRect(HWND hwnd)
 {
     RECT r{};
@@ -530,17 +485,17 @@ TEST_F(E2eLink, AClickOnTheLinkOpensTheProductPageInTheBrowserOnce)
         const RECT link = ScreenRect(m_link);
         MoveAndSettle(Center(link));
         ASSERT_TRUE(ClickPointer(c.clicks));
-        EXPECT_TRUE(WaitUntil([&] { return !LogLines(Log()).empty(); }, kStartTimeoutMs))
+        EXPECT_TRUE(WaitUntil([&] { return !ReadLogLines(Log()).empty(); }, kStartTimeoutMs))
             << "the browser stand-in was not started";
         ::Sleep(kQuietMs);
-        const std::vector<std::wstring> lines = LogLines(Log());
+        const std::vector<std::wstring> lines = ReadLogLines(Log());
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_EQ(lines[0], kProductUrl);
         // The wizard stays at step 5 and finishes as before.
         EXPECT_EQ(WindowText(m_sheet), L"Step5");
         ASSERT_TRUE(ClickButton(m_sheet, kFinishButton));
         EXPECT_TRUE(m_process.WaitForExit(kExitTimeoutMs));
-        EXPECT_EQ(LogLines(Log()).size(), 1u);
+        EXPECT_EQ(ReadLogLines(Log()).size(), 1u);
     }
 }
 

@@ -108,17 +108,55 @@ bool TempFolder::CopyIn(const std::wstring& from, const std::wstring& name) cons
     return Valid() && ::CopyFileW(from.c_str(), File(name).c_str(), FALSE) != 0;
 }
 
+std::wstring RecordingStandIn(const wchar_t* name)
+{
+    const std::wstring tools = ToolsDir();
+    return tools.empty() ? tools : tools + L"\\dpinst-standin\\" + name;
+}
+
 bool PlaceInstallerStandIn(const TempFolder& folder)
 {
     const std::wstring tools = ToolsDir();
     if (tools.empty())
         return false;
-    for (const wchar_t* candidate : {L"\\dpinst-standin\\DPInst_64.exe", L"\\walker\\corvane-noop.exe"}) {
-        const std::wstring path = tools + candidate;
+    for (const std::wstring& path : {RecordingStandIn(), tools + L"\\walker\\corvane-noop.exe"}) {
         if (FileExists(path) && folder.CopyIn(path, L"DPInst_64.exe"))
             return true;
     }
     return false;
+}
+
+std::vector<StandInStart> ReadStandInLog(const std::wstring& path)
+{
+    std::vector<StandInStart> starts;
+    for (const std::wstring& line : ReadLogLines(path)) {
+        const size_t first = line.find(L'\t');
+        const size_t last = line.rfind(L'\t');
+        if (first == std::wstring::npos || first == last) {
+            starts.push_back({line, L"<malformed log line>", L""});
+            continue;
+        }
+        starts.push_back({line.substr(0, first), line.substr(first + 1, last - first - 1),
+                          line.substr(last + 1)});
+    }
+    return starts;
+}
+
+std::string DescribeStarts(const std::vector<StandInStart>& starts)
+{
+    std::string text = std::to_string(starts.size()) + " start(s)";
+    for (const StandInStart& s : starts)
+        text += "\n  " + Narrow(s.program) + " | " + Narrow(s.commandLine) + " | " + Narrow(s.directory);
+    return text;
+}
+
+bool SamePath(std::wstring a, std::wstring b)
+{
+    while (a.size() > 3 && a.back() == L'\\')
+        a.pop_back();
+    while (b.size() > 3 && b.back() == L'\\')
+        b.pop_back();
+    return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 // ---------------------------------------------------------------------------
@@ -213,21 +251,18 @@ void SetError(std::wstring* error, const wchar_t* what, DWORD code)
     }
 }
 
-// The id of a running process whose program is the file at path; 0 if none.
-DWORD FindProcessByImage(const std::wstring& path)
+}  // namespace
+
+std::optional<std::vector<DWORD>> ProcessesOfImage(const std::wstring& path)
 {
     const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE)
-        return 0;
-    DWORD found = 0;
+        return std::nullopt;
+    std::vector<DWORD> found;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
-    const size_t slash = path.find_last_of(L'\\');
-    const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    for (BOOL more = ::Process32FirstW(snapshot, &entry); more && found == 0;
+    for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
          more = ::Process32NextW(snapshot, &entry)) {
-        if (_wcsicmp(entry.szExeFile, name.c_str()) != 0)
-            continue;
         const HANDLE process =
             ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
         if (process == nullptr)
@@ -236,14 +271,12 @@ DWORD FindProcessByImage(const std::wstring& path)
         DWORD size = MAX_PATH * 2;
         if (::QueryFullProcessImageNameW(process, 0, image, &size) &&
             _wcsicmp(image, path.c_str()) == 0)
-            found = entry.th32ProcessID;
+            found.push_back(entry.th32ProcessID);
         ::CloseHandle(process);
     }
     ::CloseHandle(snapshot);
     return found;
 }
-
-}  // namespace
 
 bool Process::Start(const std::wstring& exe, const std::wstring& arguments,
                     const EnvironmentVars& vars, std::wstring* error)
@@ -308,7 +341,13 @@ bool Process::StartThroughUnix(const std::wstring& exe, const std::wstring& argu
     if (spawned.hThread != nullptr)
         ::CloseHandle(spawned.hThread);
     DWORD pid = 0;
-    WaitUntil([&] { return (pid = FindProcessByImage(exe)) != 0; }, kStartTimeoutMs);
+    WaitUntil(
+        [&] {
+            const auto found = ProcessesOfImage(exe);
+            pid = found && !found->empty() ? found->front() : 0;
+            return pid != 0;
+        },
+        kStartTimeoutMs);
     const HANDLE process =
         pid != 0 ? ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION,
                                  FALSE, pid)
@@ -569,6 +608,48 @@ RECT RectInParent(HWND child, HWND parent)
     ::GetWindowRect(child, &rect);
     ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
+}
+
+std::vector<std::wstring> ReadLogLines(const std::wstring& path)
+{
+    std::vector<std::wstring> lines;
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return lines;
+    std::string bytes;
+    char chunk[4096];
+    DWORD read = 0;
+    while (::ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0)
+        bytes.append(chunk, read);
+    ::CloseHandle(file);
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                      text.data(), static_cast<int>(text.size())));
+    for (size_t begin = 0, end; (end = text.find(L'\n', begin)) != std::wstring::npos; begin = end + 1)
+        lines.push_back(text.substr(begin, end - begin));
+    return lines;
+}
+
+bool HeadingBaseUnits(HWND page, int* unitX, int* unitY)
+{
+    for (HWND child : ChildWindows(page)) {
+        if (WindowText(child) != L"Corvane Installer")
+            continue;
+        const RECT r = RectInParent(child, page);
+        for (int x = 1; x < 64; ++x) {
+            if (::MulDiv(177, x, 4) != r.right - r.left)
+                continue;
+            for (int y = 1; y < 64; ++y) {
+                if (::MulDiv(32, y, 8) == r.bottom - r.top) {
+                    *unitX = x;
+                    *unitY = y;
+                    return true;
+                }
+            }
+        }
+    }
+    return false;
 }
 
 }  // namespace e2e

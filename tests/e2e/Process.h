@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -64,11 +65,36 @@ private:
     std::wstring m_path;
 };
 
+// The built recording stand-in for the driver package installers
+// (tools/dpinst-standin) under name, DPInst.exe or DPInst_64.exe: its path
+// under the tools folder, whether or not it exists; empty when
+// CORVANE_TOOLS_DIR is not set.
+std::wstring RecordingStandIn(const wchar_t* name = L"DPInst_64.exe");
+
 // Puts a stand-in for the driver package installer (any program named
 // DPInst_64.exe) into folder: tools\dpinst-standin\DPInst_64.exe when it has
 // been built, else tools\walker\corvane-noop.exe (a program that only exits).
 // Returns false when neither could be copied.
 bool PlaceInstallerStandIn(const TempFolder& folder);
+
+// One start as the recording stand-in logs it, from a line
+// "<its full path> TAB <its command line> TAB <its current directory>". A
+// line without two tabs gives the whole line as program and
+// "<malformed log line>" as command line.
+struct StandInStart {
+    std::wstring program, commandLine, directory;
+};
+
+// The starts in a recording stand-in's log: complete lines only. Empty when
+// there is no log.
+std::vector<StandInStart> ReadStandInLog(const std::wstring& path);
+
+// The starts, one a line, for failure messages.
+std::string DescribeStarts(const std::vector<StandInStart>& starts);
+
+// Paths compare as Windows compares them: without regard to case, and with
+// or without a trailing backslash.
+bool SamePath(std::wstring a, std::wstring b);
 
 // ---------------------------------------------------------------------------
 // Processes
@@ -92,6 +118,11 @@ std::vector<wchar_t> EnvironmentWith(const EnvironmentVars& vars);
 
 // Whether this process runs under Wine.
 bool RunningUnderWine();
+
+// The ids of the running processes whose program is the file at path (by
+// full image path, without regard to case); nothing when the process list
+// cannot be read (std::nullopt).
+std::optional<std::vector<DWORD>> ProcessesOfImage(const std::wstring& path);
 
 // A child process, terminated (if still running) when the object goes.
 class Process {
@@ -179,5 +210,14 @@ std::string DescribeSheet(HWND sheet);
 RECT RectInParent(HWND child, HWND parent);
 
 std::string Narrow(const std::wstring& text);
+
+// The complete lines of a UTF-8 log file (a stand-in's); empty when there is
+// none.
+std::vector<std::wstring> ReadLogLines(const std::wstring& path);
+
+// Dialog base units of a page, from its heading: a static 177 x 32 units in
+// every page template. The units are whole numbers; these are the ones that
+// map the heading to its size in pixels as MapDialogRect does.
+bool HeadingBaseUnits(HWND page, int* unitX, int* unitY);
 
 }  // namespace e2e

@@ -133,30 +133,6 @@ TEST_F(E2eWizard, CommandLineArgumentsChangeNothing)
     }
 }
 
-// Dialog base units of a page, from its heading: a static 177 x 32 units in
-// every page template. The units are whole numbers; these are the ones that
-// map the heading to its size in pixels as MapDialogRect does.
-bool HeadingBaseUnits(HWND page, int* unitX, int* unitY)
-{
-    for (HWND child : ChildWindows(page)) {
-        if (WindowText(child) != L"Corvane Installer")
-            continue;
-        const RECT r = RectInParent(child, page);
-        for (int x = 1; x < 64; ++x) {
-            if (::MulDiv(177, x, 4) != r.right - r.left)
-                continue;
-            for (int y = 1; y < 64; ++y) {
-                if (::MulDiv(32, y, 8) == r.bottom - r.top) {
-                    *unitX = x;
-                    *unitY = y;
-                    return true;
-                }
-            }
-        }
-    }
-    return false;
-}
-
 // The picture: the page's static with SS_BITMAP.
 HWND PagePicture(HWND page)
 {

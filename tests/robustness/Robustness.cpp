@@ -4,17 +4,16 @@
 // read-only program folder, and long Back/Next and hover sessions in both
 // user interface languages without growth of GDI/USER objects.
 //
-// The driver package installer beside it is a recording stand-in
-// (corvane-robust-standin, built next to this program), so each test knows
-// how often, and with which command line, it was started.
+// The driver package installer beside it is the project's recording
+// stand-in (tools/dpinst-standin), logging into a fresh file for each start
+// of the installer, so each test knows how often, as which program and with
+// which command line, it was started.
 #include "bench/GuiObjects.h"
 #include "e2e/Process.h"
 
 #include <gtest/gtest.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -23,40 +22,6 @@ using namespace e2e;
 namespace {
 
 constexpr int kLinkId = 1003;  // the web link of step 5 (IDC_LINK)
-
-std::wstring ThisProgramFolder()
-{
-    wchar_t path[MAX_PATH * 2];
-    const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-    std::wstring folder(path, n);
-    return folder.substr(0, folder.find_last_of(L'\\'));
-}
-
-// Processes whose program is the file at path (by full image path).
-int ProcessesOfImage(const std::wstring& path)
-{
-    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return -1;
-    int found = 0;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
-         more = ::Process32NextW(snapshot, &entry)) {
-        const HANDLE process =
-            ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
-        if (process == nullptr)
-            continue;
-        wchar_t image[MAX_PATH * 2];
-        DWORD size = MAX_PATH * 2;
-        if (::QueryFullProcessImageNameW(process, 0, image, &size) &&
-            _wcsicmp(image, path.c_str()) == 0)
-            ++found;
-        ::CloseHandle(process);
-    }
-    ::CloseHandle(snapshot);
-    return found;
-}
 
 // Waits for the wizard to show step and its buttons, polling every
 // millisecond (WaitForStep polls every 15 ms: too slow for hundreds of moves).
@@ -79,14 +44,18 @@ protected:
 
     void TearDown() override { m_process.Terminate(); }
 
-    // Places the installer and the recording stand-in into folder.
+    // Places the installer and the recording stand-in (as DPInst_64.exe)
+    // into folder. Not through PlaceInstallerStandIn: that falls back to a
+    // program that logs nothing, with which a test that wants no start would
+    // pass without looking.
     static void Populate(const TempFolder& folder)
     {
         const std::wstring exe = InstallerPath();
         ASSERT_FALSE(exe.empty()) << "CORVANE_EXE is not set";
         ASSERT_TRUE(folder.Valid());
         ASSERT_TRUE(folder.CopyIn(exe, L"CorvaneInst.exe")) << "cannot copy " << Narrow(exe);
-        const std::wstring standIn = ThisProgramFolder() + L"\\corvane-robust-standin.exe";
+        const std::wstring standIn = RecordingStandIn();
+        ASSERT_TRUE(FileExists(standIn)) << "stand-in not built: " << Narrow(standIn);
         ASSERT_TRUE(folder.CopyIn(standIn, L"DPInst_64.exe")) << "cannot copy " << Narrow(standIn);
     }
 
@@ -117,22 +86,14 @@ protected:
         }
     }
 
-    // The stand-in's starts so far: one command line each.
-    std::vector<std::string> StandInStarts() const
-    {
-        std::vector<std::string> lines;
-        std::ifstream in(m_log.c_str());
-        for (std::string line; std::getline(in, line);)
-            if (!line.empty())
-                lines.push_back(line);
-        return lines;
-    }
+    // The stand-in's starts so far, from this launch's log (each launch has
+    // a log of its own, so every line is a start by this installer).
+    std::vector<StandInStart> StandInStarts() const { return ReadStandInLog(m_log); }
 
     // Waits a little for a stand-in started by the last Next to record itself.
-    std::vector<std::string> StandInStartsSettled(size_t expected) const
+    std::vector<StandInStart> StandInStartsSettled(size_t expected) const
     {
-        std::vector<std::string> lines;
-        WaitUntil([&] { return (lines = StandInStarts()).size() >= expected; }, 3000);
+        WaitUntil([&] { return StandInStarts().size() >= expected; }, 3000);
         ::Sleep(50);  // a second, unexpected start would show up now
         return StandInStarts();
     }
@@ -142,7 +103,9 @@ protected:
     {
         EXPECT_TRUE(m_process.WaitForExit(3000)) << "still running 3 s after " << how;
         EXPECT_EQ(m_process.ExitCode(), 0u) << "exit code after " << how;
-        EXPECT_EQ(ProcessesOfImage(m_exe), 0) << "a process of the installer is left after " << how;
+        const auto left = ProcessesOfImage(m_exe);  // nothing when the list cannot be read
+        EXPECT_EQ(left ? static_cast<int>(left->size()) : -1, 0)
+            << "a process of the installer is left after " << how;
         EXPECT_TRUE(TopLevelWindows(m_process.Id()).empty()) << "windows left after " << how;
     }
 
@@ -202,7 +165,8 @@ protected:
             ASSERT_FALSE(HasFatalFailure());
             ExpectEndedAtOnce(name);
             // The driver installer starts on step 2's Next only (it may run on).
-            EXPECT_EQ(StandInStartsSettled(step > 2 ? 1 : 0).size(), step > 2 ? 1u : 0u);
+            const std::vector<StandInStart> starts = StandInStartsSettled(step > 2 ? 1 : 0);
+            EXPECT_EQ(starts.size(), step > 2 ? 1u : 0u) << DescribeStarts(starts);
             m_process.Terminate();
         }
     }
@@ -246,13 +210,16 @@ TEST_F(RobustArguments, OtherKindsAreIgnored)
         ASSERT_FALSE(HasFatalFailure());
         ASSERT_TRUE(ClickButton(m_sheet, kFinishButton)) << DescribeSheet(m_sheet);
         ExpectEndedAtOnce("Finish");
-        const std::vector<std::string> starts = StandInStartsSettled(1);
-        ASSERT_EQ(starts.size(), 1u);
-        // "<pid> <quoted or bare path> /S": the line ends in " /S".
-        const std::string& line = starts.front();
-        EXPECT_TRUE(line.size() >= 3 && line.compare(line.size() - 3, 3, " /S") == 0 &&
-                    line.find("DPInst_64.exe") != std::string::npos)
-            << "the driver installer's command line: " << line;
+        const std::vector<StandInStart> starts = StandInStartsSettled(1);
+        ASSERT_EQ(starts.size(), 1u) << DescribeStarts(starts);
+        // The stand-in beside the program, its command line
+        // "<quoted or bare path> /S": it ends in " /S".
+        EXPECT_TRUE(SamePath(starts.front().program, folder.File(L"DPInst_64.exe")))
+            << DescribeStarts(starts);
+        const std::wstring& line = starts.front().commandLine;
+        EXPECT_TRUE(line.size() >= 3 && line.compare(line.size() - 3, 3, L" /S") == 0 &&
+                    line.find(L"DPInst_64.exe") != std::wstring::npos)
+            << "the driver installer's command line: " << DescribeStarts(starts);
         m_process.Terminate();
     }
 }
@@ -350,7 +317,8 @@ TEST_F(RobustFolder, ReadOnlyProgramFolderWalksToFinish)
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(ClickButton(m_sheet, kFinishButton)) << DescribeSheet(m_sheet);
     ExpectEndedAtOnce("Finish");
-    EXPECT_EQ(StandInStartsSettled(1).size(), 1u);
+    const std::vector<StandInStart> starts = StandInStartsSettled(1);
+    EXPECT_EQ(starts.size(), 1u) << DescribeStarts(starts);
     EXPECT_TRUE(ReadOnly(folder.Path()));
     EXPECT_EQ(Listing(folder.Path()), before) << "the program folder changed";
 }
@@ -498,8 +466,9 @@ protected:
 
         ASSERT_TRUE(ClickButton(m_sheet, kFinishButton)) << DescribeSheet(m_sheet);
         ExpectEndedAtOnce("Finish");
-        const std::vector<std::string> starts = StandInStartsSettled(1);
-        EXPECT_EQ(starts.size(), 1u) << "the driver installer must start exactly once";
+        const std::vector<StandInStart> starts = StandInStartsSettled(1);
+        EXPECT_EQ(starts.size(), 1u) << "the driver installer must start exactly once: "
+                                     << DescribeStarts(starts);
     }
 };
 
