@@ -22,11 +22,12 @@ constexpr int kCancelButton = IDCANCEL;
 constexpr int kApplyButton = 0x3021;
 constexpr int kHelpButton = IDHELP;
 
-// Default waits: long enough for a slow Wine start, short enough that a hang
-// fails the test in seconds.
-constexpr DWORD kStartTimeoutMs = 10000;
-constexpr DWORD kStepTimeoutMs = 5000;
-constexpr DWORD kExitTimeoutMs = 5000;
+// Default waits: long enough for Wine's first start in a new prefix (it
+// builds its caches) on a loaded machine, short enough that a hang fails
+// the test within a minute. Waits end as soon as their condition holds.
+constexpr DWORD kStartTimeoutMs = 60000;
+constexpr DWORD kStepTimeoutMs = 20000;
+constexpr DWORD kExitTimeoutMs = 20000;
 
 // ---------------------------------------------------------------------------
 // Environment and files

@@ -24,9 +24,15 @@ protected:
         const std::wstring exe = InstallerPath();
         ASSERT_FALSE(exe.empty()) << "CORVANE_EXE is not set";
         ASSERT_TRUE(m_folder.Valid()) << "no temporary folder";
-        ASSERT_TRUE(m_folder.CopyIn(exe, L"CorvaneInst.exe")) << "cannot copy " << Narrow(exe);
-        ASSERT_TRUE(PlaceInstallerStandIn(m_folder))
-            << "no DPInst_64.exe stand-in in CORVANE_TOOLS_DIR (" << Narrow(ToolsDir()) << ")";
+        // A test that starts the program again reuses its folder: the copies
+        // made the first time stay (a stand-in started before may still run).
+        if (!FileExists(m_folder.File(L"CorvaneInst.exe"))) {
+            ASSERT_TRUE(m_folder.CopyIn(exe, L"CorvaneInst.exe")) << "cannot copy " << Narrow(exe);
+        }
+        if (!FileExists(m_folder.File(L"DPInst_64.exe"))) {
+            ASSERT_TRUE(PlaceInstallerStandIn(m_folder))
+                << "no DPInst_64.exe stand-in in CORVANE_TOOLS_DIR (" << Narrow(ToolsDir()) << ")";
+        }
         std::wstring error;
         ASSERT_TRUE(m_process.Start(m_folder.File(L"CorvaneInst.exe"), arguments, vars, &error))
             << Narrow(error);
