@@ -483,7 +483,12 @@ TEST_F(E2eLink, AClickOnTheLinkOpensTheProductPageInTheBrowserOnce)
         LaunchToStep5();
         ASSERT_FALSE(HasFatalFailure());
         const RECT link = ScreenRect(m_link);
-        MoveAndSettle(Center(link));
+        // Onto the link from the picture above it, and click only once the
+        // wizard has taken the pointer over (its cursor changed): a click
+        // sent sooner can reach the window that was under the pointer before.
+        const HCURSOR offLink = MoveAndSettle(POINT{link.left - 40, link.top - 40});
+        const HCURSOR onLink = MoveAndSettle(Center(link), offLink);
+        ASSERT_NE(onLink, offLink) << "the pointer never came over the link";
         ASSERT_TRUE(ClickPointer(c.clicks));
         EXPECT_TRUE(WaitUntil([&] { return !ReadLogLines(Log()).empty(); }, kStartTimeoutMs))
             << "the browser stand-in was not started";

@@ -93,7 +93,7 @@ protected:
     // Waits a little for a stand-in started by the last Next to record itself.
     std::vector<StandInStart> StandInStartsSettled(size_t expected) const
     {
-        WaitUntil([&] { return StandInStarts().size() >= expected; }, 3000);
+        WaitUntil([&] { return StandInStarts().size() >= expected; }, kStepTimeoutMs);
         ::Sleep(50);  // a second, unexpected start would show up now
         return StandInStarts();
     }
@@ -101,7 +101,8 @@ protected:
     // The process ended at once with code 0 and left nothing behind.
     void ExpectEndedAtOnce(const char* how)
     {
-        EXPECT_TRUE(m_process.WaitForExit(3000)) << "still running 3 s after " << how;
+        EXPECT_TRUE(m_process.WaitForExit(kExitTimeoutMs))
+            << "still running " << kExitTimeoutMs / 1000 << " s after " << how;
         EXPECT_EQ(m_process.ExitCode(), 0u) << "exit code after " << how;
         const auto left = ProcessesOfImage(m_exe);  // nothing when the list cannot be read
         EXPECT_EQ(left ? static_cast<int>(left->size()) : -1, 0)
@@ -302,12 +303,12 @@ TEST_F(RobustFolder, ReadOnlyProgramFolderWalksToFinish)
         ~Writable()
         {
             UnixChmod(L"u+w", path);
-            WaitUntil([&] { return !ReadOnly(windowsPath); }, 3000);
+            WaitUntil([&] { return !ReadOnly(windowsPath); }, kStepTimeoutMs);
         }
         std::wstring windowsPath;
     } restore{unixFolder, folder.Path()};
     ASSERT_TRUE(UnixChmod(L"a-w", unixFolder));
-    ASSERT_TRUE(WaitUntil([&] { return ReadOnly(folder.Path()); }, 3000))
+    ASSERT_TRUE(WaitUntil([&] { return ReadOnly(folder.Path()); }, kStepTimeoutMs))
         << "the program folder did not become read-only";
     const std::vector<std::wstring> before = Listing(folder.Path());
 
