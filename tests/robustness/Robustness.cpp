@@ -98,6 +98,18 @@ protected:
         return StandInStarts();
     }
 
+    // From step 1 to step 5 with Next, then Finish: the process ends at once
+    // and the installer stand-in has started once; its starts, settled.
+    std::vector<StandInStart> WalkToFinish()
+    {
+        NextUntil(1, 5);
+        if (HasFatalFailure())
+            return {};
+        EXPECT_TRUE(ClickButton(m_sheet, kFinishButton)) << DescribeSheet(m_sheet);
+        ExpectEndedAtOnce("Finish");
+        return StandInStartsSettled(1);
+    }
+
     // The process ended at once with code 0 and left nothing behind.
     void ExpectEndedAtOnce(const char* how)
     {
@@ -207,11 +219,8 @@ TEST_F(RobustArguments, OtherKindsAreIgnored)
         ASSERT_FALSE(HasFatalFailure());
         Launch(folder, c.arguments);
         ASSERT_FALSE(HasFatalFailure());
-        NextUntil(1, 5);
+        const std::vector<StandInStart> starts = WalkToFinish();
         ASSERT_FALSE(HasFatalFailure());
-        ASSERT_TRUE(ClickButton(m_sheet, kFinishButton)) << DescribeSheet(m_sheet);
-        ExpectEndedAtOnce("Finish");
-        const std::vector<StandInStart> starts = StandInStartsSettled(1);
         ASSERT_EQ(starts.size(), 1u) << DescribeStarts(starts);
         // The stand-in beside the program, its command line
         // "<quoted or bare path> /S": it ends in " /S".
@@ -314,11 +323,8 @@ TEST_F(RobustFolder, ReadOnlyProgramFolderWalksToFinish)
 
     Launch(folder);
     ASSERT_FALSE(HasFatalFailure());
-    NextUntil(1, 5);
+    const std::vector<StandInStart> starts = WalkToFinish();
     ASSERT_FALSE(HasFatalFailure());
-    ASSERT_TRUE(ClickButton(m_sheet, kFinishButton)) << DescribeSheet(m_sheet);
-    ExpectEndedAtOnce("Finish");
-    const std::vector<StandInStart> starts = StandInStartsSettled(1);
     EXPECT_EQ(starts.size(), 1u) << DescribeStarts(starts);
     EXPECT_TRUE(ReadOnly(folder.Path()));
     EXPECT_EQ(Listing(folder.Path()), before) << "the program folder changed";
