@@ -5,6 +5,7 @@
 // click opens; screenshots of the link, plain and hovered, are saved as BMP
 // files under the build folder (link-screens) and checked pixel by pixel.
 #include "Process.h"
+#include "common/ScreenCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -137,96 +138,12 @@ bool CursorOrigin(HCURSOR cursor, UINT* resId, std::wstring* module)
 // ---------------------------------------------------------------------------
 // Screenshots
 
-// The screen, 24-bit, top-down rows.
-struct Screen {
-    int width = 0, height = 0;
-    DWORD stride = 0;
-    std::vector<BYTE> bits;
-
-    COLORREF At(int x, int y) const
-    {
-        const BYTE* p = &bits[static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3];
-        return RGB(p[2], p[1], p[0]);
-    }
-};
-
-bool CaptureScreen(Screen* screen)
-{
-    RECT rc;
-    ::GetWindowRect(::GetDesktopWindow(), &rc);
-    screen->width = rc.right - rc.left;
-    screen->height = rc.bottom - rc.top;
-    screen->stride = (static_cast<DWORD>(screen->width) * 3 + 3) & ~3u;
-    screen->bits.assign(static_cast<size_t>(screen->stride) * screen->height, 0);
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof(header);
-    header.biWidth = screen->width;
-    header.biHeight = -screen->height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    const HDC hScreen = ::GetDC(nullptr);
-    const HDC hMemory = ::CreateCompatibleDC(hScreen);
-    void* bits = nullptr;
-    const HBITMAP hBitmap = ::CreateDIBSection(hScreen, reinterpret_cast<BITMAPINFO*>(&header),
-                                               DIB_RGB_COLORS, &bits, nullptr, 0);
-    bool ok = false;
-    if (hMemory != nullptr && hBitmap != nullptr) {
-        const HGDIOBJ hOld = ::SelectObject(hMemory, hBitmap);
-        ok = ::BitBlt(hMemory, 0, 0, screen->width, screen->height, hScreen, rc.left, rc.top,
-                      SRCCOPY | CAPTUREBLT) != 0;
-        ::GdiFlush();
-        if (ok)
-            std::copy_n(static_cast<const BYTE*>(bits), screen->bits.size(), screen->bits.begin());
-        ::SelectObject(hMemory, hOld);
-    }
-    if (hBitmap != nullptr)
-        ::DeleteObject(hBitmap);
-    if (hMemory != nullptr)
-        ::DeleteDC(hMemory);
-    ::ReleaseDC(nullptr, hScreen);
-    return ok;
-}
-
-// Saves the part r of the screen as a 24-bit BMP file.
-bool SaveBmp(const Screen& screen, RECT r, const std::wstring& path)
-{
-    r.left = std::max<LONG>(r.left, 0);
-    r.top = std::max<LONG>(r.top, 0);
-    r.right = std::min<LONG>(r.right, screen.width);
-    r.bottom = std::min<LONG>(r.bottom, screen.height);
-    const int width = r.right - r.left, height = r.bottom - r.top;
-    if (width <= 0 || height <= 0)
-        return false;
-    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof(header);
-    header.biWidth = width;
-    header.biHeight = -height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    header.biSizeImage = stride * static_cast<DWORD>(height);
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(header);
-    file.bfSize = file.bfOffBits + header.biSizeImage;
-    std::vector<BYTE> rows(header.biSizeImage, 0);
-    for (int y = 0; y < height; ++y)
-        std::copy_n(&screen.bits[static_cast<size_t>(r.top + y) * screen.stride + r.left * 3],
-                    width * 3, &rows[static_cast<size_t>(y) * stride]);
-    const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool ok = ::WriteFile(h, &file, sizeof(file), &written, nullptr) &&
-                    ::WriteFile(h, &header, sizeof(header), &written, nullptr) &&
-                    ::WriteFile(h, rows.data(), header.biSizeImage, &written, nullptr) &&
-                    written == header.biSizeImage;
-    ::CloseHandle(h);
-    return ok;
-}
+// Captured and saved with the screenshot helpers shared with the walker
+// (tools/common/ScreenCapture.h): the screen, 24-bit, top-down rows, read
+// pixel by pixel with At(x, y).
+using Screen = screencapture::ScreenImage;
+using screencapture::CaptureScreen;
+using screencapture::SaveBmp;
 
 // The blue ink of the link in a screen area: how many clearly blue pixels,
 // their horizontal extent, and the longest unbroken blue run in one row (an

@@ -11,6 +11,8 @@
 // Next, and on step 5 Finish. Exits 0 once the wizard has closed; on a
 // timeout or any other fault prints what it waited for and exits 1 (2 for
 // bad arguments).
+#include "common/ScreenCapture.h"
+
 #include <windows.h>
 
 #include <cstdarg>
@@ -120,60 +122,13 @@ bool StepShown(HWND sheet, int step)
     return Active(Button(sheet, step == 5 ? kFinish : kNext));
 }
 
+// Saves the whole screen as a 24-bit BMP file.
 bool SaveScreen(const std::wstring& path)
 {
-    RECT screen;
-    ::GetWindowRect(::GetDesktopWindow(), &screen);
-    const int width = screen.right - screen.left;
-    const int height = screen.bottom - screen.top;
-    if (width <= 0 || height <= 0)
+    screencapture::ScreenImage screen;
+    if (!screencapture::CaptureScreen(&screen))
         return false;
-
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof(header);
-    header.biWidth = width;
-    header.biHeight = height;  // bottom-up, as .bmp files store rows
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-    header.biSizeImage = stride * static_cast<DWORD>(height);
-
-    const HDC hScreen = ::GetDC(nullptr);
-    const HDC hMemory = ::CreateCompatibleDC(hScreen);
-    void* bits = nullptr;
-    const HBITMAP hBitmap = ::CreateDIBSection(hScreen, reinterpret_cast<BITMAPINFO*>(&header),
-                                               DIB_RGB_COLORS, &bits, nullptr, 0);
-    bool ok = false;
-    if (hMemory != nullptr && hBitmap != nullptr) {
-        const HGDIOBJ hOld = ::SelectObject(hMemory, hBitmap);
-        ok = ::BitBlt(hMemory, 0, 0, width, height, hScreen, screen.left, screen.top,
-                      SRCCOPY | CAPTUREBLT) != 0;
-        ::GdiFlush();
-        ::SelectObject(hMemory, hOld);
-    }
-    if (ok) {
-        BITMAPFILEHEADER file{};
-        file.bfType = 0x4D42;  // "BM"
-        file.bfOffBits = sizeof(file) + sizeof(header);
-        file.bfSize = file.bfOffBits + header.biSizeImage;
-        const HANDLE hFile = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD written = 0;
-        ok = hFile != INVALID_HANDLE_VALUE &&
-             ::WriteFile(hFile, &file, sizeof(file), &written, nullptr) &&
-             ::WriteFile(hFile, &header, sizeof(header), &written, nullptr) &&
-             ::WriteFile(hFile, bits, header.biSizeImage, &written, nullptr) &&
-             written == header.biSizeImage;
-        if (hFile != INVALID_HANDLE_VALUE)
-            ::CloseHandle(hFile);
-    }
-    if (hBitmap != nullptr)
-        ::DeleteObject(hBitmap);
-    if (hMemory != nullptr)
-        ::DeleteDC(hMemory);
-    ::ReleaseDC(nullptr, hScreen);
-    return ok;
+    return screencapture::SaveBmp(screen, RECT{0, 0, screen.width, screen.height}, path);
 }
 
 // Lets the wizard's thread finish what it has queued (painting included).
