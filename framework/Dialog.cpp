@@ -1,17 +1,6 @@
 #include "Dialog.h"
+#include "DialogTemplate.h"
 #include "WinApp.h"
-
-namespace {
-
-// The style field of a DLGTEMPLATE or DLGTEMPLATEEX.
-DWORD* TemplateStyle(BYTE* pTemplate)
-{
-    const WORD* words = reinterpret_cast<const WORD*>(pTemplate);
-    const bool extended = words[0] == 1 && words[1] == 0xFFFF;
-    return reinterpret_cast<DWORD*>(pTemplate + (extended ? 12 : 0));
-}
-
-}  // namespace
 
 IMPLEMENT_DYNAMIC(CDialog, CWnd)
 
@@ -23,20 +12,18 @@ CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
 INT_PTR CDialog::DoModal()
 {
     HINSTANCE hInst = AfxGetResourceHandle();
-    HRSRC hRes = ::FindResourceW(hInst, MAKEINTRESOURCEW(m_nIDTemplate), MAKEINTRESOURCEW(5));
-    HGLOBAL hGlobal = hRes ? ::LoadResource(hInst, hRes) : nullptr;
-    const BYTE* pRes = hGlobal ? static_cast<const BYTE*>(::LockResource(hGlobal)) : nullptr;
+    DWORD cbTemplate = 0;
+    const BYTE* pRes = AfxLoadDialogTemplate(hInst, MAKEINTRESOURCEW(m_nIDTemplate), &cbTemplate);
     if (pRes == nullptr)
         return -1;
 
     // Create the window hidden, whatever the template says; it is shown
     // only when the modal loop starts.
-    const DWORD cbTemplate = ::SizeofResource(hInst, hRes);
     BYTE* pTemplate = static_cast<BYTE*>(::LocalAlloc(LMEM_FIXED, cbTemplate));
     if (pTemplate == nullptr)
         return -1;
     ::CopyMemory(pTemplate, pRes, cbTemplate);
-    *TemplateStyle(pTemplate) &= ~WS_VISIBLE;
+    *AfxTemplateStyle(pTemplate) &= ~WS_VISIBLE;
 
     HWND hParent = m_pParentWnd ? m_pParentWnd->GetSafeHwnd() : nullptr;
     const BOOL bParentEnabled = hParent && ::IsWindowEnabled(hParent);

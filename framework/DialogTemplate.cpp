@@ -16,21 +16,29 @@ const WORD* SkipNameOrOrdinal(const WORD* p)
 
 }  // namespace
 
-BOOL CDialogTemplateFont::Locate(const BYTE* pTemplate)
+const BYTE* AfxLoadDialogTemplate(HINSTANCE hInst, LPCWSTR nID, DWORD* pcbTemplate)
+{
+    HRSRC hRes = ::FindResourceW(hInst, nID, MAKEINTRESOURCEW(5));  // RT_DIALOG
+    HGLOBAL hGlobal = hRes ? ::LoadResource(hInst, hRes) : nullptr;
+    const BYTE* pTemplate = hGlobal ? static_cast<const BYTE*>(::LockResource(hGlobal)) : nullptr;
+    if (pcbTemplate != nullptr)
+        *pcbTemplate = pTemplate ? ::SizeofResource(hInst, hRes) : 0;
+    return pTemplate;
+}
+
+bool AfxIsExtendedTemplate(const BYTE* pTemplate)
 {
     const WORD* words = reinterpret_cast<const WORD*>(pTemplate);
-    const bool extended = words[0] == 1 && words[1] == 0xFFFF;
-    DWORD style;
-    const WORD* p;
-    if (extended) {
-        // dlgVer, signature, helpID, exStyle, style, cDlgItems, x, y, cx, cy
-        style = *reinterpret_cast<const DWORD*>(pTemplate + 12);
-        p = reinterpret_cast<const WORD*>(pTemplate + 26);
-    } else {
-        // style, dwExtendedStyle, cdit, x, y, cx, cy
-        style = *reinterpret_cast<const DWORD*>(pTemplate);
-        p = reinterpret_cast<const WORD*>(pTemplate + 18);
-    }
+    return words[0] == 1 && words[1] == 0xFFFF;
+}
+
+BOOL CDialogTemplateFont::Locate(const BYTE* pTemplate)
+{
+    const bool extended = AfxIsExtendedTemplate(pTemplate);
+    const DWORD style = *reinterpret_cast<const DWORD*>(pTemplate + (extended ? 12 : 0));
+    // After dlgVer, signature, helpID, exStyle, style, cDlgItems, x, y, cx,
+    // cy; or style, dwExtendedStyle, cdit, x, y, cx, cy.
+    const WORD* p = reinterpret_cast<const WORD*>(pTemplate + (extended ? 26 : 18));
     if ((style & DS_SETFONT) == 0)  // DS_SHELLFONT includes DS_SETFONT
         return FALSE;
     p = SkipNameOrOrdinal(p);  // menu

@@ -148,9 +148,7 @@ void CPropertySheet::TakePageFont(BYTE* pSheetTemplate) const
     if (m_nPages == 0)
         return;
     const PROPSHEETPAGEW& psp = m_pages[0]->m_psp;
-    HRSRC hRes = ::FindResourceW(psp.hInstance, psp.pszTemplate, MAKEINTRESOURCEW(5));
-    HGLOBAL hGlobal = hRes ? ::LoadResource(psp.hInstance, hRes) : nullptr;
-    const BYTE* pPageTemplate = hGlobal ? static_cast<const BYTE*>(::LockResource(hGlobal)) : nullptr;
+    const BYTE* pPageTemplate = AfxLoadDialogTemplate(psp.hInstance, psp.pszTemplate);
 
     CDialogTemplateFont page, sheet;
     if (pPageTemplate == nullptr || !page.Locate(pPageTemplate) || !sheet.Locate(pSheetTemplate))
